@@ -1,0 +1,32 @@
+# Compiler settings shared by every configuration.
+set(CMAKE_CXX_STANDARD 17)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+
+# Every UI text is UTF-8 in the sources and CP932 in the program.
+set(UPDATER_CHARSET_FLAGS -finput-charset=UTF-8 -fexec-charset=CP932)
+
+# What the shipped code is built with, natively too, so that the native build
+# proves the portable core needs neither exceptions nor RTTI.
+set(UPDATER_LEAN_FLAGS -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
+
+add_compile_options(-Wall -Wextra)
+
+if(WIN32)
+    # Windows 98 knows subsystem and OS version 4.0 at most; the program
+    # imports nothing newer (the import check proves it); newer
+    # services are looked up with GetProcAddress.
+    set(UPDATER_WIN_LINK_FLAGS
+        -static -static-libgcc -static-libstdc++ -s
+        -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
+        -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+        -Wl,--gc-sections)
+    add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_WINDOWS=0x0410
+                            WIN32_LEAN_AND_MEAN NOMINMAX)
+    add_compile_options(-Os -ffunction-sections -fdata-sections)
+endif()
+
+# Lean code: portable core and the Windows program.
+function(updater_lean target)
+    target_compile_options(${target} PRIVATE ${UPDATER_LEAN_FLAGS} ${UPDATER_CHARSET_FLAGS})
+endfunction()
