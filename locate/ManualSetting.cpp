@@ -1,0 +1,45 @@
+// The manual choice of the install folder: create, recognise, record.
+#include "locate/ManualSetting.h"
+
+#include <string.h>
+
+#include "locate/FolderPath.h"
+#include "resources/Texts.h"
+#include "shell/InstallRecord.h"
+
+bool CreateFolderWithParents(Folders& folders, const char* path) {
+    constexpr size_t kMaxDepth = kPathCapacity / 2;
+    PathStep steps[kMaxDepth];
+    size_t count = PathSteps(path, steps, kMaxDepth);
+    if (count > kMaxDepth || strlen(path) >= kPathCapacity) return false;
+    // A root ("C:\", "\\server\share") is never ours to create.
+    size_t first = RootLength(path) > 0 ? 1 : 0;
+    char folder[kPathCapacity];
+    for (size_t i = first; i < count; ++i) {
+        memcpy(folder, path, steps[i].end);
+        folder[steps[i].end] = '\0';
+        PathKind kind = folders.Probe(folder);
+        if (kind == PathKind::kFolder) continue;
+        if (kind == PathKind::kFile || !folders.CreateFolder(folder)) return false;
+    }
+    return true;
+}
+
+Error ApplyManualChoice(Folders& folders, Registry& registry, const char* chosen,
+                        ManualOutcome* outcome) {
+    *outcome = ManualOutcome::kNotGameFolder;
+    if (chosen[0] == '\0') return Error::Make(texts::kCannotCreateFolder);
+    if (folders.Probe(chosen) != PathKind::kFolder) CreateFolderWithParents(folders, chosen);
+
+    char record[kPathCapacity];
+    char marker[kPathCapacity];
+    // A path too long to hold the marker cannot be the game's folder.
+    if (!FolderRecordValue(record, sizeof record, chosen)) return {};
+    if (!JoinPath(marker, sizeof marker, record, texts::kMarkerProbe)) return {};
+    // A folder named like the marker does not make a game folder.
+    if (folders.Probe(marker) != PathKind::kFile) return {};
+
+    if (Error e = StoreInstallDir(registry, record)) return e;
+    *outcome = ManualOutcome::kStored;
+    return {};
+}

@@ -1,0 +1,18 @@
+// The manual choice of the install folder, after the folder picker accepted.
+#pragma once
+
+#include "platform/Error.h"
+#include "platform/Folders.h"
+#include "platform/Registry.h"
+
+// Creates path and its missing parents. Stops at the first folder that cannot
+// be made; false then.
+bool CreateFolderWithParents(Folders& folders, const char* path);
+
+enum class ManualOutcome { kStored, kNotGameFolder };
+
+// Makes sure the chosen folder exists (an empty path is an error), then
+// stores it as the install folder if it holds the marker file. A failed
+// creation is not reported: the folder then simply lacks the marker.
+Error ApplyManualChoice(Folders& folders, Registry& registry, const char* chosen,
+                        ManualOutcome* outcome);
