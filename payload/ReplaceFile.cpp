@@ -36,7 +36,7 @@ bool CreateTempFile(FileStore& store, const char* target, char* temp) {
 bool PickBackupName(FileStore& store, const char* target, char* backup) {
     for (int n = 0; n < kSideNameTries; ++n) {
         if (!FormSideName(target, n, 'b', backup)) return false;
-        if (store.Kind(backup) == PathKind::kMissing) return true;
+        if (store.Kind(backup) == FileKind::kMissing) return true;
     }
     return false;
 }
@@ -79,9 +79,9 @@ Error ReplaceFileContents(FileStore& store, const char* targetPath, const void* 
                           uint32_t size) {
     // A replacing move would go through a read-only file or one the game
     // holds open on some systems, where writing over it would have failed.
-    PathKind kind = store.Kind(targetPath);
-    bool refused = kind == PathKind::kReadOnlyFile || kind == PathKind::kOther ||
-                   (kind == PathKind::kFile && !store.CanOpenExclusively(targetPath));
+    FileKind kind = store.Kind(targetPath);
+    bool refused = kind == FileKind::kReadOnlyFile || kind == FileKind::kOther ||
+                   (kind == FileKind::kFile && !store.CanOpenExclusively(targetPath));
     char temp[kSideNameCapacity];
     if (refused || !CreateTempFile(store, targetPath, temp)) {
         return Error::Make(texts::kCannotCreateFile, targetPath);
@@ -90,7 +90,7 @@ Error ReplaceFileContents(FileStore& store, const char* targetPath, const void* 
         store.Remove(temp);
         return e;
     }
-    if (!MoveIntoPlace(store, temp, targetPath, kind == PathKind::kFile)) {
+    if (!MoveIntoPlace(store, temp, targetPath, kind == FileKind::kFile)) {
         store.Remove(temp);
         return Error::Make(texts::kCannotCreateFile, targetPath);
     }

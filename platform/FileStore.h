@@ -3,7 +3,7 @@
 
 #include <stdint.h>
 
-enum class PathKind { kMissing, kFile, kReadOnlyFile, kOther };
+enum class FileKind { kMissing, kFile, kReadOnlyFile, kOther };
 enum class CreateStatus { kOk, kExists, kFailed };
 enum class MoveStatus { kOk, kUnsupported, kFailed };
 
@@ -13,7 +13,7 @@ class FileStore {
 public:
     virtual ~FileStore() = default;
     // kOther: a folder, a device, or anything that cannot be told apart.
-    virtual PathKind Kind(const char* path) = 0;
+    virtual FileKind Kind(const char* path) = 0;
     // True when the file can be opened for reading and writing with no
     // sharing, i.e. nobody else holds it open; it is closed again at once.
     virtual bool CanOpenExclusively(const char* path) = 0;

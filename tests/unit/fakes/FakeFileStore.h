@@ -34,11 +34,11 @@ public:
     void FailAtCall(int index) { failAt_ = index; }
     int Calls() const { return calls_; }
 
-    PathKind Kind(const char* path) override {
-        if (Fails()) return PathKind::kOther;
-        if (folders_.count(std::string(path) + "\\")) return PathKind::kOther;
-        if (!Exists(path)) return PathKind::kMissing;
-        return readOnly_.count(path) ? PathKind::kReadOnlyFile : PathKind::kFile;
+    FileKind Kind(const char* path) override {
+        if (Fails()) return FileKind::kOther;
+        if (folders_.count(std::string(path) + "\\")) return FileKind::kOther;
+        if (!Exists(path)) return FileKind::kMissing;
+        return readOnly_.count(path) ? FileKind::kReadOnlyFile : FileKind::kFile;
     }
     bool CanOpenExclusively(const char* path) override {
         return !Fails() && Exists(path) && !heldOpen_.count(path);
