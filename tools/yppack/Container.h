@@ -1,0 +1,58 @@
+// The packer's view of a container: header fields, in-memory streams, and a
+// decode through the updater's own decoder.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "payload/PayloadDecoder.h"
+#include "platform/ByteStream.h"
+
+namespace yppack {
+
+using Bytes = std::vector<uint8_t>;
+
+// What the packer refuses or cannot do, with the message the user sees.
+class Failure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Header {
+    uint8_t magic[2];
+    uint32_t unpackedSize;
+    uint32_t packedSize;
+};
+
+constexpr uint8_t kMagic[2] = {'Y', 'P'};
+
+// Throws Failure when the container is shorter than its header.
+Header ReadHeader(const Bytes& container);
+void WriteHeader(uint8_t* dst, uint32_t unpackedSize, uint32_t packedSize);
+
+class MemorySource : public ByteSource {
+public:
+    MemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    uint32_t Read(void* dst, uint32_t count) override;
+    uint32_t Size() const override { return static_cast<uint32_t>(size_); }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
+};
+
+class VectorSink : public ByteSink {
+public:
+    Error Append(const void* src, uint32_t count) override;
+    Bytes bytes;
+};
+
+// Decodes with the updater's decoder; a damaged container throws Failure.
+Bytes Unpack(const Bytes& container);
+
+}  // namespace yppack
