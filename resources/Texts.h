@@ -57,6 +57,14 @@ constexpr char kSelectFiles[] = "ファイル(&F): (*.*)";
 constexpr char kSelectName[] = "ディレクトリ名(&N):";
 constexpr char kSelectCancel[] = "キャンセル";
 constexpr char kSelectHelp[] = "ヘルプ(&H)";
+// The program has no help file: its Help button explains the dialog itself.
+constexpr char kSelectHelpText[] =
+    "ゲームをインストールしたフォルダを選び、[OK] を押してください。\r\n\r\n"
+    "・[ドライブ] でドライブを切り替えます。\r\n"
+    "・[ディレクトリ] の一覧で、クリックするとそのフォルダを選び、"
+    "ダブルクリックか Enter キーでそのフォルダの中を表示します。\r\n"
+    "・[ディレクトリ名] にフォルダのパスを直接入力することもできます。\r\n"
+    "・選んだフォルダに MG_DATA.MBL があれば、そこをアップデート先に設定します。";
 constexpr char kCreateFolderQuestion[] = "指定されたディレクトリが存在しません。作成しますか？";
 
 // Message boxes.
