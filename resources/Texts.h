@@ -88,5 +88,6 @@ constexpr char kCannotCreateFile[] = "ファイル %s を作成できません";
 constexpr char kWriteError[] = "ストリームへの書き込みエラー";
 constexpr char kCannotCreateFolder[] = "ディレクトリを作成できません";
 constexpr char kNoInstallFolder[] = "インストール先フォルダが設定されていません";
+constexpr char kWindowNotCreated[] = "ウィンドウ %s を作成できません";
 
 }  // namespace texts

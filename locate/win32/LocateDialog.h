@@ -11,6 +11,7 @@ struct LocateDialog {
     HWND button2 = nullptr;  // "手動設定"
     HWND button3 = nullptr;  // "終了"
     HWND label6 = nullptr;   // progress line of the search
+    HWND focus = nullptr;    // control to refocus when the dialog is activated again
     // Set by every way of closing; the modal showing ends once the handler
     // that asked for the close has returned.
     bool ended = false;

@@ -1,0 +1,92 @@
+// Window layouts as data: the window code creates and places controls from these tables.
+#pragma once
+
+#include "resources/Texts.h"
+
+enum class Kind { Button, Label, Image };
+
+// Sizeable: an ordinary window with minimise, maximise and close boxes, given
+// by its outer size. Dialog: a fixed dialog frame with the close box only,
+// given by its client size.
+enum class Frame { Sizeable, Dialog };
+
+// Controls are listed in creation order, which is also the order Tab walks
+// (the layout tests hold the tables to it); tab -1 takes no focus.
+struct ControlLayout {
+    Kind kind;
+    int id;
+    int x, y, width, height;
+    const char* caption;
+    int tab;
+};
+
+struct WindowLayout {
+    const char* className;
+    const char* caption;
+    Frame frame;
+    int width, height;
+    const ControlLayout* controls;
+    int controlCount;
+};
+
+// Control ids stay clear of IDOK (1) and IDCANCEL (2): the keyboard handling
+// sends those for Enter and Esc on their own.
+constexpr int kIdMainImage1 = 101;
+constexpr int kIdMainButton1 = 102;  // start the update
+constexpr int kIdMainButton3 = 103;  // exit
+constexpr int kIdMainButton4 = 104;  // change the update destination
+
+constexpr int kIdLocateLabel1 = 301;
+constexpr int kIdLocateLabel2 = 302;
+constexpr int kIdLocateLabel3 = 303;
+constexpr int kIdLocateLabel4 = 304;
+constexpr int kIdLocateLabel5 = 305;
+constexpr int kIdLocateLabel6 = 306;  // progress line of the search
+constexpr int kIdLocateButton1 = 311;  // automatic search / stop
+constexpr int kIdLocateButton2 = 312;  // manual setting
+constexpr int kIdLocateButton3 = 313;  // exit
+
+// Message boxes: the text, the icon, then one id per button in order.
+constexpr int kIdMessageText = 201;
+constexpr int kIdMessageIcon = 202;
+constexpr int kIdMessageButtonFirst = 210;
+
+constexpr int kBannerWidth = 512;
+constexpr int kBannerHeight = 185;
+
+constexpr ControlLayout kMainControls[] = {
+    // kind        id               x    y    width         height         caption                    tab
+    {Kind::Image, kIdMainImage1, 8, 8, kBannerWidth, kBannerHeight, nullptr, -1},
+    {Kind::Button, kIdMainButton1, 8, 200, 113, 33, texts::kStartUpdate, 0},
+    {Kind::Button, kIdMainButton3, 432, 200, 83, 33, texts::kQuit, 1},
+    {Kind::Button, kIdMainButton4, 296, 200, 113, 33, texts::kChangeDestination, 2},
+};
+
+constexpr WindowLayout kMainWindow = {
+    "TForm1", texts::kMainCaption, Frame::Sizeable, 534, 272,
+    kMainControls, sizeof kMainControls / sizeof kMainControls[0],
+};
+
+// Label widths are those of their texts in the window font; a label still
+// reaches the dialog's right edge, so a longer text (the progress line) is
+// cut by the edge and not by the label.
+constexpr ControlLayout kLocateControls[] = {
+    // kind         id                 x    y    w    h   caption                 tab
+    {Kind::Label, kIdLocateLabel1, 8, 16, 399, 12, texts::kLocateLine1, -1},
+    {Kind::Label, kIdLocateLabel2, 8, 32, 381, 12, texts::kLocateLine2, -1},
+    {Kind::Label, kIdLocateLabel3, 8, 56, 213, 12, texts::kLocateLine3, -1},
+    {Kind::Label, kIdLocateLabel4, 8, 72, 375, 12, texts::kLocateLine4, -1},
+    {Kind::Label, kIdLocateLabel5, 16, 88, 177, 12, texts::kLocateLine5, -1},
+    {Kind::Label, kIdLocateLabel6, 8, 152, 4, 12, "", -1},
+    {Kind::Button, kIdLocateButton1, 8, 112, 89, 33, texts::kAutoSearch, 0},
+    {Kind::Button, kIdLocateButton2, 120, 112, 91, 33, texts::kManualSetting, 1},
+    {Kind::Button, kIdLocateButton3, 328, 112, 81, 33, texts::kQuit, 2},
+};
+
+constexpr WindowLayout kLocateWindow = {
+    "TForm3", texts::kLocateCaption, Frame::Dialog, 418, 175,
+    kLocateControls, sizeof kLocateControls / sizeof kLocateControls[0],
+};
+
+// Message boxes are sized to their text; only their class is fixed.
+constexpr char kMessageDialogClass[] = "TMessageDialog";

@@ -1,0 +1,19 @@
+// The error box: every failure a handler returns ends up here.
+#include "shell/win32/ErrorDisplay.h"
+
+#include "resources/Texts.h"
+#include "shell/ErrorText.h"
+#include "shell/win32/MessageDialog.h"
+
+void ShowError(HWND owner, const Error& error) {
+    char path[MAX_PATH + 1] = "";
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    path[length <= MAX_PATH ? length : MAX_PATH] = '\0';
+    char title[kAppTitleCapacity];
+    AppTitleFromModulePath(path, title, sizeof title);
+
+    char message[kShownErrorCapacity];
+    FinishErrorMessage(error.Text(), message, sizeof message);
+    const MessageButton ok[] = {{texts::kButtonOk, true, true}};
+    ShowMessageDialog(owner, title, MessageIcon::Error, message, ok, 1);
+}

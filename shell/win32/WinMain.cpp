@@ -1,0 +1,29 @@
+// Program entry: one copy at a time, the two windows, the message loop.
+#include <windows.h>
+
+#include "locate/win32/LocateDialog.h"
+#include "resources/Texts.h"
+#include "shell/win32/ErrorDisplay.h"
+#include "shell/win32/MainWindow.h"
+#include "shell/win32/Window.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    // A stale code from start-up must not pass for "already exists".
+    SetLastError(0);
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, texts::kMutexName);
+    // Any error at all, not only ERROR_ALREADY_EXISTS, means another copy
+    // may be running: leave silently, and leave the mutex alone.
+    if (GetLastError() != 0) return 1;
+
+    Error failed = CreateMainWindow(instance);
+    if (!failed) failed = CreateLocateDialog(instance, Form1.window);
+    if (failed) {
+        ShowError(Form1.window, failed);
+    } else {
+        ShowMainWindow(showCommand);
+        RunMessageLoop();
+    }
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    return 0;
+}

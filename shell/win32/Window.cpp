@@ -1,0 +1,196 @@
+// Window plumbing shared by the main window, the locate dialog and the boxes.
+#include "shell/win32/Window.h"
+
+#include "platform/win32/Owned.h"
+#include "shell/Centring.h"
+
+namespace {
+
+OwnedGdi g_font;
+
+constexpr int kFontHeight = 12;  // character height in pixels, not rescaled
+
+struct FrameStyle {
+    DWORD style;
+    DWORD exStyle;
+};
+
+FrameStyle StyleOf(Frame frame) {
+    if (frame == Frame::Dialog) {
+        return {WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
+                WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE};
+    }
+    return {WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, WS_EX_WINDOWEDGE};
+}
+
+bool RegisterLayoutClass(HINSTANCE instance, const char* className, WNDPROC wndProc) {
+    WNDCLASSA existing;
+    if (GetClassInfoA(instance, className, &existing)) return true;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = wndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = className;
+    return RegisterClassA(&wc) != 0;
+}
+
+HWND RootOf(HWND window) {
+    while (window && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD)) window = GetParent(window);
+    return window;
+}
+
+HWND FirstTabStop(HWND window) {
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongA(child, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(child) &&
+            IsWindowEnabled(child)) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+void Dispatch(MSG& msg) {
+    if (TranslateDialogKeys(msg)) return;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+}
+
+}  // namespace
+
+HFONT WindowFont() {
+    if (!g_font.Valid()) {
+        g_font = OwnedGdi(CreateFontA(-kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                      SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                      texts::kFontFace));
+    }
+    return static_cast<HFONT>(g_font.Get());
+}
+
+HWND CreateControl(HWND parent, const ControlLayout& control) {
+    const char* className = "BUTTON";
+    const char* caption = control.caption;
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    int width = control.width;
+    switch (control.kind) {
+    case Kind::Button:
+        style |= BS_PUSHBUTTON;
+        break;
+    case Kind::Label: {
+        className = "STATIC";
+        // One line, never wrapped; "&" is a character like any other (a
+        // path in the progress line may hold one).
+        style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+        RECT client;
+        GetClientRect(parent, &client);
+        if (client.right - control.x > width) width = client.right - control.x;
+        break;
+    }
+    case Kind::Image:
+        className = "STATIC";
+        caption = nullptr;  // a bitmap static would take its caption for a resource name
+        style |= SS_BITMAP;
+        break;
+    }
+    if (control.tab >= 0) style |= WS_TABSTOP;
+    HWND window = CreateWindowExA(0, className, caption, style, control.x, control.y, width,
+                                  control.height, parent,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+                                  reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
+                                  nullptr);
+    if (window) SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
+    return window;
+}
+
+Error CreateLayoutWindow(HINSTANCE instance, const WindowLayout& layout, WNDPROC wndProc,
+                         HWND owner, HWND* created) {
+    *created = nullptr;
+    if (!RegisterLayoutClass(instance, layout.className, wndProc)) {
+        return Error::Make(texts::kWindowNotCreated, layout.className);
+    }
+    FrameStyle frame = StyleOf(layout.frame);
+    RECT outer = {0, 0, layout.width, layout.height};
+    if (layout.frame == Frame::Dialog) AdjustWindowRectEx(&outer, frame.style, FALSE, frame.exStyle);
+
+    HWND window = CreateWindowExA(frame.exStyle, layout.className, layout.caption, frame.style, 0, 0,
+                                  outer.right - outer.left, outer.bottom - outer.top, owner,
+                                  nullptr, instance, nullptr);
+    if (!window) return Error::Make(texts::kWindowNotCreated, layout.className);
+    SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
+    for (int i = 0; i < layout.controlCount; ++i) {
+        if (!CreateControl(window, layout.controls[i])) {
+            DestroyWindow(window);
+            return Error::Make(texts::kWindowNotCreated, layout.className);
+        }
+    }
+    *created = window;
+    return {};
+}
+
+void CentreOnScreen(HWND window) {
+    RECT outer;
+    GetWindowRect(window, &outer);
+    int left = CentredOrigin(GetSystemMetrics(SM_CXSCREEN), outer.right - outer.left);
+    int top = CentredOrigin(GetSystemMetrics(SM_CYSCREEN), outer.bottom - outer.top);
+    SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void KeepFocusOnActivate(HWND window, WPARAM activation, HWND& savedFocus) {
+    if (LOWORD(activation) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(window, focus)) savedFocus = focus;
+        return;
+    }
+    if (HIWORD(activation)) return;  // minimised: nothing to focus
+    HWND target = savedFocus;
+    if (!target || !IsWindow(target) || !IsWindowVisible(target) || !IsWindowEnabled(target)) {
+        target = FirstTabStop(window);
+    }
+    SetFocus(target ? target : window);
+}
+
+bool TranslateDialogKeys(MSG& msg) {
+    HWND root = RootOf(msg.hwnd);
+    if (!root) return false;
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
+        // Enter acts on the focused button only; left to IsDialogMessage, a
+        // window that is not a dialog would get IDOK instead.
+        HWND focus = GetFocus();
+        if (focus && IsChild(root, focus) &&
+            (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))) {
+            SendMessageA(focus, BM_CLICK, 0, 0);
+            return true;
+        }
+    }
+    return IsDialogMessageA(root, &msg) != FALSE;
+}
+
+void RunMessageLoop() {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) Dispatch(msg);
+}
+
+void RunModalLoop(const bool& ended) {
+    MSG msg;
+    while (!ended) {
+        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(msg.wParam));  // not ours to eat
+            return;
+        }
+        if (got < 0) return;
+        Dispatch(msg);
+    }
+}
+
+DisabledOwner::DisabledOwner(HWND owner)
+    : owner_(owner), wasEnabled_(owner && !EnableWindow(owner, FALSE)) {}
+
+DisabledOwner::~DisabledOwner() { Restore(); }
+
+void DisabledOwner::Restore() {
+    if (wasEnabled_) EnableWindow(owner_, TRUE);
+    wasEnabled_ = false;
+}
