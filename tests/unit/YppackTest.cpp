@@ -1,0 +1,233 @@
+// The packer: exact longest matches, round trips through the real decoder,
+// the smallest codings, and the command line refusing bad input.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "tools/yppack/Container.h"
+#include "tools/yppack/FileIo.h"
+#include "tools/yppack/MatchFinder.h"
+#include "tools/yppack/Packer.h"
+
+namespace {
+
+using yppack::Bytes;
+namespace fs = std::filesystem;
+
+// Inputs that trouble match finders: long runs, short periods, repeats a
+// whole ring back, matches reaching into the zeros before the start.
+std::vector<std::pair<std::string, Bytes>> AwkwardInputs() {
+    std::mt19937 rng(1);
+    std::vector<std::pair<std::string, Bytes>> inputs;
+    auto add = [&](const std::string& name, Bytes b) { inputs.emplace_back(name, std::move(b)); };
+    for (size_t n : {0, 1, 2, 3, 4, 130}) add("zeros " + std::to_string(n), Bytes(n, 0));
+    add("ones 130", Bytes(130, 1));
+    Bytes runs;
+    while (runs.size() < 20000) {
+        uint8_t b = rng() % 3 == 0 ? static_cast<uint8_t>(rng()) : 0;
+        runs.insert(runs.end(), rng() % 300, b);
+        runs.push_back(static_cast<uint8_t>(rng()));
+    }
+    add("runs", runs);
+    Bytes periodic;
+    while (periodic.size() < 20000) {
+        size_t period = 1 + rng() % 9;
+        Bytes unit(period);
+        for (auto& x : unit) x = static_cast<uint8_t>(rng() % 4);
+        for (size_t k = rng() % 400; k-- > 0;) periodic.insert(periodic.end(), unit.begin(), unit.end());
+    }
+    add("periodic", periodic);
+    Bytes smallAlphabet(12000);
+    for (auto& x : smallAlphabet) x = static_cast<uint8_t>(rng() % 2);
+    add("two symbols", smallAlphabet);
+    Bytes ringBack(16384 + 3000);
+    for (size_t i = 0; i < ringBack.size(); ++i) {
+        ringBack[i] = i >= 16384 && i % 700 < 500 ? ringBack[i - 16384] : static_cast<uint8_t>(rng());
+    }
+    add("repeats a ring back", ringBack);
+    Bytes zeroLed(500);
+    for (size_t i = 0; i < zeroLed.size(); ++i) zeroLed[i] = i < 200 || i % 9 == 0 ? 0 : static_cast<uint8_t>(rng());
+    add("zeros first", zeroLed);
+    return inputs;
+}
+
+uint32_t MatchLength(const Bytes& data, size_t i, uint16_t code) {
+    uint32_t distance = code == 0 ? yppack::kFullRingDistance : code;
+    uint32_t n = 0;
+    while (i + n < data.size() && n < 128) {
+        size_t from = i + n;
+        uint8_t source = from >= distance ? data[from - distance] : 0;
+        if (source != data[i + n]) break;
+        ++n;
+    }
+    return i + n == data.size() ? 128 : n;  // reaching the end counts as any length
+}
+
+TEST(MatchFinder, FindsTheSameLongestMatchesAsTryingEveryDistance) {
+    for (const auto& [name, data] : AwkwardInputs()) {
+        auto fast = yppack::FindLongestMatches(data.data(), data.size());
+        auto slow = yppack::FindLongestMatchesSlowly(data.data(), data.size());
+        ASSERT_EQ(fast.size(), data.size()) << name;
+        size_t wrong = 0;
+        for (size_t i = 0; i < data.size(); ++i) {
+            bool ok = fast[i].lengthIndex == slow[i].lengthIndex;
+            if (ok && fast[i].lengthIndex != yppack::LongestMatch::kNone) {
+                ok = MatchLength(data, i, fast[i].distanceCode) >= LengthTable[fast[i].lengthIndex];
+            }
+            if (!ok && wrong++ < 5) ADD_FAILURE() << name << " at " << i;
+        }
+        EXPECT_EQ(wrong, 0u) << name;
+    }
+}
+
+Bytes RandomBytes(size_t n, uint32_t seed, int alphabet = 256) {
+    std::mt19937 rng(seed);
+    Bytes b(n);
+    for (auto& x : b) x = static_cast<uint8_t>(rng() % alphabet);
+    return b;
+}
+
+void ExpectRoundTrip(const Bytes& data, const std::string& name) {
+    Bytes container = yppack::Pack(data.data(), data.size());
+    yppack::Header h = yppack::ReadHeader(container);
+    EXPECT_EQ(h.magic[0], 'Y') << name;
+    EXPECT_EQ(h.magic[1], 'P') << name;
+    EXPECT_EQ(h.unpackedSize, data.size()) << name;
+    EXPECT_EQ(h.packedSize + 8, container.size()) << name;
+    yppack::QuietStderr quiet;
+    EXPECT_TRUE(yppack::Unpack(container) == data) << name;
+}
+
+TEST(Yppack, RoundTripsAcrossBlockAndRingBoundaries) {
+    for (size_t n : {0, 1, 2, 3, 7, 8, 9, 127, 128, 129, 16383, 16384, 16385, 32768, 70001}) {
+        ExpectRoundTrip(RandomBytes(n, static_cast<uint32_t>(n)), "random " + std::to_string(n));
+        ExpectRoundTrip(RandomBytes(n, static_cast<uint32_t>(n), 3), "3 symbols " + std::to_string(n));
+    }
+    for (const auto& [name, data] : AwkwardInputs()) ExpectRoundTrip(data, name);
+}
+
+TEST(Yppack, RoundTripsRealExecutables) {
+    const char* files[] = {
+        "/usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll",
+        "/usr/lib/i386-linux-gnu/wine/i386-windows/notepad.exe",
+        "/usr/lib/i386-linux-gnu/wine/i386-windows/user32.dll",
+        "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/comctl32.dll",
+        "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/winecfg.exe",
+    };
+    int found = 0;
+    for (const char* file : files) {
+        if (!fs::exists(file)) continue;
+        ++found;
+        Bytes data = yppack::ReadWholeFile(file, kMaxUnpackedSize);
+        ExpectRoundTrip(data, file);
+    }
+    if (found == 0) GTEST_SKIP() << "no Wine executables installed";
+}
+
+TEST(Yppack, WritesTheSmallestCodings) {
+    struct Case {
+        const char* name;
+        Bytes data;
+        size_t containerSize;
+    } cases[] = {
+        // One group is decoded even when nothing is owed.
+        {"empty", {}, 8 + 9},
+        {"one byte", {'x'}, 8 + 9},
+        // Zeros match the ring's zeros from the first byte on.
+        {"1024 zeros: eight 128-byte matches", Bytes(1024, 0), 8 + 1 + 16},
+        {"two zeros: a match that runs past the end", Bytes(2, 0), 8 + 1 + 2 + 7},
+        // A literal then one match of 128, and padding.
+        {"129 equal bytes", Bytes(129, 'a'), 8 + 1 + 1 + 2 + 6},
+    };
+    for (const Case& c : cases) {
+        Bytes container = yppack::Pack(c.data.data(), c.data.size());
+        EXPECT_EQ(container.size(), c.containerSize) << c.name;
+        yppack::QuietStderr quiet;
+        EXPECT_TRUE(yppack::Unpack(container) == c.data) << c.name;
+    }
+}
+
+TEST(Yppack, RefusesWhatAContainerCannotHold) {
+    Bytes tooLong(kMaxUnpackedSize + 1, 0);
+    EXPECT_THROW(yppack::Pack(tooLong.data(), tooLong.size()), yppack::Failure);
+    // Noise codes at 9 bits a byte: 15 MiB of it overflows packedSize.
+    Bytes noise = RandomBytes(15u << 20, 4);
+    EXPECT_THROW(yppack::Pack(noise.data(), noise.size()), yppack::Failure);
+}
+
+#ifdef YPPACK_EXE_PATH
+class YppackCli : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("yppack-cli-" + std::to_string(getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    static void Put(const std::string& path, const Bytes& bytes) {
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    static Bytes Get(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    int Run(const std::string& args) const {
+        std::string command = std::string(YPPACK_EXE_PATH) + " " + args + " >/dev/null 2>" + Path("stderr");
+        int status = system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    size_t FileCount() const { return std::distance(fs::directory_iterator(dir_), fs::directory_iterator()); }
+
+    fs::path dir_;
+};
+
+TEST_F(YppackCli, PacksAndUnpacks) {
+    Bytes data = RandomBytes(50000, 8, 5);
+    Put(Path("in"), data);
+    ASSERT_EQ(Run("pack " + Path("in") + " " + Path("in.yp")), 0);
+    ASSERT_EQ(Run("unpack " + Path("in.yp") + " " + Path("out")), 0);
+    EXPECT_TRUE(Get(Path("out")) == data);
+    EXPECT_EQ(Run("info " + Path("in.yp")), 0);
+    EXPECT_EQ(FileCount(), 4u);  // in, in.yp, out and the captured stderr
+}
+
+TEST_F(YppackCli, RefusesBadInputAndLeavesOutAsItWas) {
+    Put(Path("big"), Bytes(kMaxUnpackedSize + 1, 0));
+    Bytes good = RandomBytes(3000, 2, 4);
+    Put(Path("good"), good);
+    Bytes container = yppack::Pack(good.data(), good.size());
+    Put(Path("truncated.yp"), Bytes(container.begin(), container.end() - 1));
+    Put(Path("out"), {'o', 'l', 'd'});
+    fs::create_directories(Path("folder"));
+    struct Case {
+        const char* name;
+        std::string args;
+    } cases[] = {
+        {"missing input", "pack " + Path("none") + " " + Path("out")},
+        {"input too long", "pack " + Path("big") + " " + Path("out")},
+        {"input is a folder", "pack " + Path("folder") + " " + Path("out")},
+        {"damaged container", "unpack " + Path("truncated.yp") + " " + Path("out")},
+        {"output folder missing", "pack " + Path("good") + " " + Path("nowhere/out")},
+        {"output is a folder", "pack " + Path("good") + " " + Path("folder")},
+        {"wrong arguments", "pack " + Path("good")},
+    };
+    for (const Case& c : cases) {
+        EXPECT_NE(Run(c.args), 0) << c.name;
+        EXPECT_FALSE(Get(Path("stderr")).empty()) << c.name;
+        EXPECT_EQ(Get(Path("out")), Bytes({'o', 'l', 'd'})) << c.name;
+        EXPECT_EQ(FileCount(), 6u) << c.name;  // nothing new but stderr, no temporary file
+        EXPECT_TRUE(fs::is_directory(Path("folder"))) << c.name;
+    }
+}
+#endif
+
+}  // namespace
