@@ -55,11 +55,11 @@ constexpr int kBannerWidth = 512;
 constexpr int kBannerHeight = 185;
 
 constexpr ControlLayout kMainControls[] = {
-    // kind        id               x    y    width         height         caption                    tab
-    {Kind::Image, kIdMainImage1, 8, 8, kBannerWidth, kBannerHeight, nullptr, -1},
-    {Kind::Button, kIdMainButton1, 8, 200, 113, 33, texts::kStartUpdate, 0},
-    {Kind::Button, kIdMainButton3, 432, 200, 83, 33, texts::kQuit, 1},
-    {Kind::Button, kIdMainButton4, 296, 200, 113, 33, texts::kChangeDestination, 2},
+    // kind        id                x    y    width         height         caption                     tab
+    {Kind::Image,  kIdMainImage1,    8,   8,   kBannerWidth, kBannerHeight, nullptr,                    -1},
+    {Kind::Button, kIdMainButton1,   8,   200, 113,          33,            texts::kStartUpdate,        0},
+    {Kind::Button, kIdMainButton3,   432, 200, 83,           33,            texts::kQuit,               1},
+    {Kind::Button, kIdMainButton4,   296, 200, 113,          33,            texts::kChangeDestination,  2},
 };
 
 constexpr WindowLayout kMainWindow = {
@@ -71,16 +71,16 @@ constexpr WindowLayout kMainWindow = {
 // reaches the dialog's right edge, so a longer text (the progress line) is
 // cut by the edge and not by the label.
 constexpr ControlLayout kLocateControls[] = {
-    // kind         id                 x    y    w    h   caption                 tab
-    {Kind::Label, kIdLocateLabel1, 8, 16, 399, 12, texts::kLocateLine1, -1},
-    {Kind::Label, kIdLocateLabel2, 8, 32, 381, 12, texts::kLocateLine2, -1},
-    {Kind::Label, kIdLocateLabel3, 8, 56, 213, 12, texts::kLocateLine3, -1},
-    {Kind::Label, kIdLocateLabel4, 8, 72, 375, 12, texts::kLocateLine4, -1},
-    {Kind::Label, kIdLocateLabel5, 16, 88, 177, 12, texts::kLocateLine5, -1},
-    {Kind::Label, kIdLocateLabel6, 8, 152, 4, 12, "", -1},
-    {Kind::Button, kIdLocateButton1, 8, 112, 89, 33, texts::kAutoSearch, 0},
-    {Kind::Button, kIdLocateButton2, 120, 112, 91, 33, texts::kManualSetting, 1},
-    {Kind::Button, kIdLocateButton3, 328, 112, 81, 33, texts::kQuit, 2},
+    // kind        id                x    y    w    h   caption                tab
+    {Kind::Label,  kIdLocateLabel1,  8,   16,  399, 12, texts::kLocateLine1,   -1},
+    {Kind::Label,  kIdLocateLabel2,  8,   32,  381, 12, texts::kLocateLine2,   -1},
+    {Kind::Label,  kIdLocateLabel3,  8,   56,  213, 12, texts::kLocateLine3,   -1},
+    {Kind::Label,  kIdLocateLabel4,  8,   72,  375, 12, texts::kLocateLine4,   -1},
+    {Kind::Label,  kIdLocateLabel5,  16,  88,  177, 12, texts::kLocateLine5,   -1},
+    {Kind::Label,  kIdLocateLabel6,  8,   152, 4,   12, "",                    -1},
+    {Kind::Button, kIdLocateButton1, 8,   112, 89,  33, texts::kAutoSearch,    0},
+    {Kind::Button, kIdLocateButton2, 120, 112, 91,  33, texts::kManualSetting, 1},
+    {Kind::Button, kIdLocateButton3, 328, 112, 81,  33, texts::kQuit,          2},
 };
 
 constexpr WindowLayout kLocateWindow = {

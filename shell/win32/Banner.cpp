@@ -55,6 +55,9 @@ void DrawBanner(MainWindow& form) {
         SelectScope useBitmap(dc.Get(), bitmap.Get());
         Paint(dc.Get());
     }
-    SendMessageA(form.image1, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.Get()));
+    auto previous = reinterpret_cast<HGDIOBJ>(
+        SendMessageA(form.image1, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.Get())));
+    // Some control versions show a copy of the bitmap and hand that copy back.
+    if (previous && previous != form.banner.Get()) DeleteObject(previous);
     form.banner = std::move(bitmap);  // the picture shown before is freed only now
 }
