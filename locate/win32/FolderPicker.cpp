@@ -13,14 +13,12 @@
 
 namespace {
 
-enum ControlId : int {
-    kIdLabel = -1,
-    kIdName = 101,
-    kIdTree = 102,
-    kIdFiles = 103,
-    kIdDrives = 104,
-    kIdHelp = 105,
-};
+constexpr int kIdLabel = -1;
+constexpr int kIdName = kIdPickerName;
+constexpr int kIdTree = kIdPickerTree;
+constexpr int kIdFiles = kIdPickerFiles;
+constexpr int kIdDrives = kIdPickerDrives;
+constexpr int kIdHelp = kIdPickerHelp;
 
 constexpr int kClientWidth = 416;
 constexpr int kClientHeight = 278;

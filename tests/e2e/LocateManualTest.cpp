@@ -1,0 +1,507 @@
+// Drives the real updater under Wine through the locate dialog's manual
+// setting: starts it, finds its windows, presses their buttons and checks
+// what reached the registry and the disk.
+//
+//   locate_manual_test UPDATER.EXE WORKFOLDER [scenario...]
+//   locate_manual_test UPDATER.EXE WORKFOLDER pose-locate|pose-picker
+//
+// Every scenario starts from its own folders under WORKFOLDER and a cleared
+// record. Prints "ok name" or "FAIL name: why" per scenario; the exit code
+// is the number of failures. A pose leaves the window up, writes its outer
+// rectangle to WORKFOLDER\pose.txt and waits for WORKFOLDER\pose.done, so
+// that the caller can take a screenshot.
+#include <windows.h>
+
+#include <stdio.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "locate/win32/FolderPicker.h"
+#include "resources/Layouts.h"
+#include "resources/Texts.h"
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+constexpr int kQuietMs = 1500;  // how long "nothing is shown" is watched for
+constexpr char kMainClass[] = "TForm1";
+constexpr char kLocateClass[] = "TForm3";
+constexpr char kPickerClass[] = "#32770";
+
+std::string gUpdater;
+std::string gWork;
+
+struct Failure {
+    std::string why;
+};
+
+void Check(bool condition, const std::string& why) {
+    if (!condition) throw Failure{why};
+}
+
+std::string TextOf(HWND window) {
+    char text[1024] = {};
+    // Marshalled across processes by the system, unlike a plain read.
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        2000, nullptr);
+    return text;
+}
+
+std::string ClassOf(HWND window) {
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+// The record, as the installer and the updater keep it.
+constexpr char kRecordPath[] = "Software\\Brackwen\\KESTRAVON";
+
+void ClearRecord() {
+    RegDeleteKeyA(HKEY_CURRENT_USER, kRecordPath);
+}
+
+void SetRecord(const std::string& value) {
+    HKEY key;
+    Check(RegCreateKeyExA(HKEY_CURRENT_USER, kRecordPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                          nullptr) == ERROR_SUCCESS,
+          "cannot create the record's key");
+    RegSetValueExA(key, texts::kRecordValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+}
+
+// "<none>" when there is no value.
+std::string ReadRecord() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRecordPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<none>";
+    char data[1024] = {};
+    DWORD size = sizeof data - 1;
+    DWORD type = 0;
+    LONG status = RegQueryValueExA(key, texts::kRecordValue, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? std::string(data) : "<none>";
+}
+
+bool IsFolder(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFile(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void MakeFolder(const std::string& path) {
+    for (size_t i = 3; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+    }
+    Check(IsFolder(path), "cannot make " + path);
+}
+
+void PutFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    Check(file != INVALID_HANDLE_VALUE, "cannot write " + path);
+    DWORD written;
+    WriteFile(file, "marker", 6, &written, nullptr);
+    CloseHandle(file);
+}
+
+// A folder that the game's installer would have filled.
+std::string GameFolder(const std::string& name) {
+    std::string folder = gWork + "\\" + name;
+    MakeFolder(folder);
+    PutFile(folder + "\\MG_DATA.MBL");
+    return folder;
+}
+
+class Updater {
+public:
+    // cwd: the updater's current folder, where the picker opens.
+    explicit Updater(std::string cwd = gWork + "\\cwd") {
+        MakeFolder(cwd);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::string line = "\"" + gUpdater + "\"";
+        Check(CreateProcessA(gUpdater.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(),
+                             &startup, &process_),
+              "cannot start " + gUpdater);
+    }
+    ~Updater() {
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.hProcess, 99);
+            WaitForSingleObject(process_.hProcess, kWaitMs);
+        }
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+
+    std::vector<HWND> VisibleWindows() const {
+        struct Search {
+            DWORD pid;
+            std::vector<HWND> found;
+        } search{process_.dwProcessId, {}};
+        EnumWindows(
+            [](HWND window, LPARAM lp) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(lp);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(window, &pid);
+                if (pid == s->pid && IsWindowVisible(window)) s->found.push_back(window);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    HWND Visible(const char* windowClass, const char* caption = nullptr) const {
+        for (HWND window : VisibleWindows()) {
+            if (ClassOf(window) == windowClass && (!caption || TextOf(window) == caption)) return window;
+        }
+        return nullptr;
+    }
+
+    // Polls until the window shows; `forbidden` (a class) must not show meanwhile.
+    HWND WaitFor(const char* windowClass, const char* caption = nullptr, const char* forbidden = nullptr) const {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < kWaitMs; Sleep(50)) {
+            if (forbidden) Check(!Visible(forbidden), std::string(forbidden) + " showed too early");
+            if (HWND window = Visible(windowClass, caption)) return window;
+            Check(!Ended(), std::string("ended while waiting for ") + windowClass);
+        }
+        throw Failure{std::string("no window ") + windowClass + " " + (caption ? caption : "")};
+    }
+
+    void WaitGone(HWND window, const char* what) const {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < kWaitMs; Sleep(50)) {
+            if (!IsWindow(window) || !IsWindowVisible(window)) return;
+        }
+        throw Failure{std::string(what) + " stayed up"};
+    }
+
+    // Watches for a while that exactly these windows stay up, and no other.
+    void ExpectOnly(std::vector<HWND> expected, const char* what) const {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < kQuietMs; Sleep(100)) {
+            std::vector<HWND> now = VisibleWindows();
+            for (HWND window : now) {
+                bool known = false;
+                for (HWND e : expected) known = known || e == window;
+                Check(known, std::string(what) + ": unexpected window " + ClassOf(window) + " \"" +
+                                 TextOf(window) + "\" (" + TextOf(GetDlgItem(window, kIdMessageText)) + ")");
+            }
+            for (HWND e : expected) Check(IsWindowVisible(e), std::string(what) + ": a window went away");
+        }
+    }
+
+    bool Ended() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
+
+    DWORD WaitExit() const {
+        Check(WaitForSingleObject(process_.hProcess, kWaitMs) == WAIT_OBJECT_0, "the updater did not end");
+        DWORD code = 0;
+        GetExitCodeProcess(process_.hProcess, &code);
+        return code;
+    }
+
+private:
+    PROCESS_INFORMATION process_ = {};
+};
+
+// Presses a button the way a click does, without needing the window active.
+void Press(HWND window, int id) {
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+
+void CloseBox(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+// Presses the button of a message box that has caption.
+void Answer(HWND box, const char* caption) {
+    for (int id = kIdMessageButtonFirst; id < kIdMessageButtonFirst + 3; ++id) {
+        HWND button = GetDlgItem(box, id);
+        if (button && TextOf(button) == caption) return Press(box, id);
+    }
+    throw Failure{std::string("no button ") + caption};
+}
+
+HWND OpenPicker(const Updater& updater, HWND locate) {
+    Press(locate, kIdLocateButton2);
+    return updater.WaitFor(kPickerClass, texts::kSelectCaption);
+}
+
+void TypeFolder(HWND picker, const std::string& folder) {
+    HWND field = GetDlgItem(picker, kIdPickerName);
+    Check(field != nullptr, "the picker has no folder name field");
+    SendMessageTimeoutA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()), SMTO_ABORTIFHUNG, 2000,
+                        nullptr);
+}
+
+// Picks folder in the manual setting and presses OK.
+HWND PickAndAccept(const Updater& updater, HWND locate, const std::string& folder) {
+    HWND picker = OpenPicker(updater, locate);
+    TypeFolder(picker, folder);
+    Press(picker, IDOK);
+    return picker;
+}
+
+void QuitFromMain(const Updater& updater, HWND main) {
+    Press(main, kIdMainButton3);
+    Check(updater.WaitExit() == 0, "exit code not 0");
+}
+
+bool Centred(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    int width = r.right - r.left;
+    int height = r.bottom - r.top;
+    return r.left == (GetSystemMetrics(SM_CXSCREEN) - width) / 2 &&
+           r.top == (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+}
+
+// ---- scenarios ----
+
+void FirstStartExitEndsProgram(bool closeBox) {
+    Updater updater;
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption, kMainClass);
+    Check(Centred(locate), "locate dialog not centred");
+    if (closeBox) CloseBox(locate);
+    else Press(locate, kIdLocateButton3);
+    for (DWORD start = GetTickCount(); !updater.Ended() && GetTickCount() - start < kWaitMs; Sleep(20)) {
+        Check(!updater.Visible(kMainClass), "main window showed");
+    }
+    Check(updater.WaitExit() == 0, "exit code not 0");
+    Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
+}
+
+void PickerOpensAtCurrentFolderAndCancelChangesNothing() {
+    Updater updater;
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    HWND picker = OpenPicker(updater, locate);
+    std::string field = TextOf(GetDlgItem(picker, kIdPickerName));
+    Check(lstrcmpiA(field.c_str(), (gWork + "\\cwd").c_str()) == 0, "picker opened at " + field);
+    Check(Centred(picker), "picker not centred");
+    Press(picker, IDCANCEL);
+    updater.WaitGone(picker, "picker");
+    updater.ExpectOnly({locate}, "after cancel");
+
+    // The close box cancels too, even with a folder typed in.
+    picker = OpenPicker(updater, locate);
+    TypeFolder(picker, GameFolder("cancelled"));
+    CloseBox(picker);
+    updater.WaitGone(picker, "picker");
+    updater.ExpectOnly({locate}, "after the close box");
+    Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
+    CloseBox(locate);
+    Check(updater.WaitExit() == 0, "exit code not 0");
+}
+
+void MarkerFolderIsStoredWithOneSeparator(const std::string& typed, const std::string& stored) {
+    Updater updater;
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    HWND picker = PickAndAccept(updater, locate, typed);
+    updater.WaitGone(picker, "picker");
+    updater.WaitGone(locate, "locate dialog");
+    HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
+    Check(ReadRecord() == stored, "record holds " + ReadRecord() + ", want " + stored);
+    QuitFromMain(updater, main);
+}
+
+void FolderWithoutMarkerFileStoresNothing(const std::string& folder) {
+    Updater updater;
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    HWND picker = PickAndAccept(updater, locate, folder);
+    updater.WaitGone(picker, "picker");
+    updater.ExpectOnly({locate}, "after a folder without the marker");
+    Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
+    Press(locate, kIdLocateButton3);
+    Check(updater.WaitExit() == 0, "exit code not 0");
+}
+
+void NewFolderIsCreatedOnYesButNotStored() {
+    std::string folder = gWork + "\\new\\deeper\\新規表";  // 表 ends in 0x5C
+    Updater updater;
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+
+    // "No" keeps the picker open and creates nothing.
+    HWND picker = PickAndAccept(updater, locate, folder);
+    HWND ask = updater.WaitFor(kMessageDialogClass, texts::kConfirmCaption);
+    Check(TextOf(GetDlgItem(ask, kIdMessageText)) == texts::kCreateFolderQuestion, "wrong question");
+    Answer(ask, texts::kButtonNo);
+    updater.WaitGone(ask, "question");
+    updater.ExpectOnly({locate, picker}, "after no");
+    Check(!IsFolder(gWork + "\\new"), "created after no");
+
+    Press(picker, IDOK);
+    ask = updater.WaitFor(kMessageDialogClass, texts::kConfirmCaption);
+    Answer(ask, texts::kButtonYes);
+    updater.WaitGone(picker, "picker");
+    updater.ExpectOnly({locate}, "after yes");
+    Check(IsFolder(folder), "folder not created");
+    Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
+    Press(locate, kIdLocateButton3);
+    Check(updater.WaitExit() == 0, "exit code not 0");
+}
+
+void EmptyPathShowsCannotCreate() {
+    Updater updater;
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    HWND picker = PickAndAccept(updater, locate, "");
+    HWND ask = updater.WaitFor(kMessageDialogClass, texts::kConfirmCaption);
+    Answer(ask, texts::kButtonYes);
+    updater.WaitGone(picker, "picker");
+    HWND error = nullptr;
+    for (DWORD start = GetTickCount(); !error && GetTickCount() - start < kWaitMs; Sleep(50)) {
+        HWND box = updater.Visible(kMessageDialogClass);
+        if (box && box != ask) error = box;
+    }
+    Check(error != nullptr, "no error shown");
+    std::string text = TextOf(GetDlgItem(error, kIdMessageText));
+    Check(text == std::string(texts::kCannotCreateFolder) + ".", "error text: " + text);
+    Answer(error, texts::kButtonOk);
+    updater.WaitGone(error, "error box");
+    updater.ExpectOnly({locate}, "after the error");
+    Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
+    Press(locate, kIdLocateButton3);
+    Check(updater.WaitExit() == 0, "exit code not 0");
+}
+
+void MovedDialogIsCentredAgain() {
+    SetRecord(GameFolder("game") + "\\");
+    Updater updater;
+    HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
+    Press(main, kIdMainButton4);
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    Check(Centred(locate), "not centred at the first showing");
+    SetWindowPos(locate, nullptr, 3, 5, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Sleep(200);
+    Check(!Centred(locate), "could not move the dialog");
+    Press(locate, kIdLocateButton3);
+    updater.WaitGone(locate, "locate dialog");
+    Press(main, kIdMainButton4);
+    locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    Check(Centred(locate), "not centred at the next showing");
+    Press(locate, kIdLocateButton3);
+    updater.WaitGone(locate, "locate dialog");
+    QuitFromMain(updater, main);
+}
+
+void ChangedDestinationIsUpdated() {
+    std::string before = GameFolder("before");
+    std::string after = GameFolder("after");
+    SetRecord(before + "\\");
+    Updater updater;
+    HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
+    Press(main, kIdMainButton4);
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    PickAndAccept(updater, locate, after);
+    updater.WaitGone(locate, "locate dialog");
+    Check(ReadRecord() == after + "\\", "record holds " + ReadRecord());
+    Press(main, kIdMainButton1);
+    HWND done = updater.WaitFor(kMessageDialogClass, texts::kInfoCaption);
+    Check(TextOf(GetDlgItem(done, kIdMessageText)) == texts::kUpdateDone, "no completion message");
+    Answer(done, texts::kButtonOk);
+    Check(updater.WaitExit() == 0, "exit code not 0");
+    Check(IsFile(after + "\\" + texts::kTargetFile), "new folder not updated");
+    Check(!IsFile(before + "\\" + texts::kTargetFile), "old folder updated");
+}
+
+// ---- poses for screenshots ----
+
+void Pose(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    std::string pose = gWork + "\\pose.txt";
+    FILE* out = fopen((pose + ".tmp").c_str(), "w");
+    Check(out != nullptr, "cannot write the pose");
+    fprintf(out, "%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+    fclose(out);
+    MoveFileA((pose + ".tmp").c_str(), pose.c_str());
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(100)) {
+        if (IsFile(gWork + "\\pose.done")) return;
+    }
+    throw Failure{"nobody took the picture"};
+}
+
+void PoseLocate() {
+    Updater updater;
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    Sleep(500);
+    Pose(locate);
+}
+
+void PosePicker() {
+    std::string games = gWork + "\\Games";
+    GameFolder("Games\\Vesperlin");
+    MakeFolder(games + "\\Other");
+    Updater updater(games);
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    HWND picker = OpenPicker(updater, locate);
+    // Select the game's folder the way a click does: the subfolders come in
+    // name order after the four folders above, so "Vesperlin" is the last.
+    // (Wine passes owner-drawn list texts across processes cut short, so
+    // the entry cannot be found by its text from here.)
+    HWND tree = GetDlgItem(picker, kIdPickerTree);
+    int last = static_cast<int>(SendMessageA(tree, LB_GETCOUNT, 0, 0)) - 1;
+    Check(last == 5, "the tree shows " + std::to_string(last + 1) + " entries");
+    SendMessageA(tree, LB_SETCURSEL, last, 0);
+    PostMessageA(picker, WM_COMMAND, MAKEWPARAM(kIdPickerTree, LBN_SELCHANGE), reinterpret_cast<LPARAM>(tree));
+    Sleep(500);
+    Check(TextOf(GetDlgItem(picker, kIdPickerName)) == games + "\\Vesperlin", "selection not in the field: " + TextOf(GetDlgItem(picker, kIdPickerName)));
+    Pose(picker);
+}
+
+struct Scenario {
+    const char* name;
+    std::function<void()> run;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        fprintf(stderr, "usage: %s UPDATER.EXE WORKFOLDER [scenario...]\n", argv[0]);
+        return 2;
+    }
+    gUpdater = argv[1];
+    gWork = argv[2];
+    const std::vector<Scenario> scenarios = {
+        {"first-start-exit-button-ends-program", [] { FirstStartExitEndsProgram(false); }},
+        {"first-start-close-box-ends-program", [] { FirstStartExitEndsProgram(true); }},
+        {"picker-opens-at-current-folder-cancel-changes-nothing", PickerOpensAtCurrentFolderAndCancelChangesNothing},
+        {"marker-folder-stored-with-one-separator",
+         [] { std::string f = GameFolder("ok"); MarkerFolderIsStoredWithOneSeparator(f, f + "\\"); }},
+        {"marker-folder-typed-with-separator-not-doubled",
+         [] { std::string f = GameFolder("slash"); MarkerFolderIsStoredWithOneSeparator(f + "\\", f + "\\"); }},
+        {"folder-without-marker-stores-nothing",
+         [] { MakeFolder(gWork + "\\plain"); FolderWithoutMarkerFileStoresNothing(gWork + "\\plain"); }},
+        {"marker-named-folder-stores-nothing",
+         [] {
+             MakeFolder(gWork + "\\fake\\mg_data.mbl");
+             FolderWithoutMarkerFileStoresNothing(gWork + "\\fake");
+         }},
+        {"new-folder-created-on-yes-not-stored", NewFolderIsCreatedOnYesButNotStored},
+        {"empty-path-shows-cannot-create", EmptyPathShowsCannotCreate},
+        {"moved-dialog-centred-again", MovedDialogIsCentredAgain},
+        {"changed-destination-is-updated", ChangedDestinationIsUpdated},
+        {"pose-locate", PoseLocate},
+        {"pose-picker", PosePicker},
+    };
+    std::vector<std::string> wanted(argv + 3, argv + argc);
+    int failures = 0;
+    for (const Scenario& s : scenarios) {
+        bool pose = std::string(s.name).rfind("pose-", 0) == 0;
+        bool chosen = wanted.empty() ? !pose : false;
+        for (const std::string& w : wanted) chosen = chosen || w == s.name;
+        if (!chosen) continue;
+        ClearRecord();
+        try {
+            s.run();
+            printf("ok %s\n", s.name);
+        } catch (const Failure& f) {
+            printf("FAIL %s: %s\n", s.name, f.why.c_str());
+            ++failures;
+        }
+        fflush(stdout);
+        ClearRecord();
+    }
+    return failures;
+}
