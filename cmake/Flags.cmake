@@ -5,6 +5,11 @@ set(CMAKE_CXX_EXTENSIONS OFF)
 
 # Every UI text is UTF-8 in the sources and CP932 in the program.
 set(UPDATER_CHARSET_FLAGS -finput-charset=UTF-8 -fexec-charset=CP932)
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    # Clang knows no execution charset but UTF-8; only the fuzz build uses it,
+    # and its texts may stay UTF-8.
+    set(UPDATER_CHARSET_FLAGS)
+endif()
 
 # What the shipped code is built with, natively too, so that the native build
 # proves the portable core needs neither exceptions nor RTTI.

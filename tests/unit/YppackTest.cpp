@@ -142,7 +142,10 @@ TEST(Yppack, WritesTheSmallestCodings) {
         {"one byte", {'x'}, 8 + 9},
         // Zeros match the ring's zeros from the first byte on.
         {"1024 zeros: eight 128-byte matches", Bytes(1024, 0), 8 + 1 + 16},
-        {"two zeros: a match that runs past the end", Bytes(2, 0), 8 + 1 + 2 + 7},
+        // Two literals beat a match that runs past the end: padding is free.
+        {"two zeros", Bytes(2, 0), 8 + 9},
+        // Eight zeros then noise: one match saves a whole group of literals.
+        {"a match saves a group", [] { Bytes b(8 + 9, 0); for (size_t i = 8; i < b.size(); ++i) b[i] = static_cast<uint8_t>(i * 37); return b; }(), 8 + 9 + 9 + 1},
         // A literal then one match of 128, and padding.
         {"129 equal bytes", Bytes(129, 'a'), 8 + 1 + 1 + 2 + 6},
     };

@@ -1,6 +1,7 @@
 // Optimal parse: a match costs the same whatever its length or distance, so
 // the cheapest coding is a shortest path over positions where each step is a
-// literal or any table length up to the longest match there.
+// literal or any table length up to the longest match there; the group an
+// item opens, padding and all, is part of its cost.
 #include "tools/yppack/Packer.h"
 
 #include <algorithm>
@@ -11,7 +12,6 @@ namespace yppack {
 
 namespace {
 
-constexpr uint8_t kLiteral = 0xFF;
 constexpr uint32_t kProgressStep = 1u << 20;
 // Share of the work the match search takes, for progress.
 constexpr double kSearchShare = 0.85;
@@ -27,29 +27,53 @@ Bytes Pack(const uint8_t* data, size_t size, const Progress& progress) {
     std::vector<LongestMatch> matches = FindLongestMatches(
         data, size, [&](double f) { if (progress) progress(f * kSearchShare); });
 
-    // cost[i]: fewest bits coding data[0, i); step[i]: the item that ends there.
-    constexpr uint32_t kUnreached = std::numeric_limits<uint32_t>::max();
-    std::vector<uint32_t> cost(n + 1, kUnreached);
-    std::vector<uint32_t> from(n + 1, 0);
-    std::vector<uint8_t> step(n + 1, kLiteral);
-    cost[0] = 0;
+    // A container's coded stream is 9 bytes a group (its flag and eight
+    // one-byte slots, padding included) plus one more byte per match. The
+    // parse is a shortest path over (position, items so far modulo 8): an
+    // item taken when the count is a multiple of 8 opens a group. Each state
+    // holds its cost and the item that reached it in one word, so that a
+    // relaxation is a plain minimum; a tie goes to the smaller item code.
+    constexpr uint32_t kItemBits = 5;
+    constexpr uint32_t kItemMask = (1u << kItemBits) - 1;
+    constexpr uint32_t kLiteralItem = kLengthCount;
+    static_assert(kLiteralItem <= kItemMask, "an item code fits its field");
+    constexpr uint32_t kUnreached = 0x7FFFFFFF;  // far above any real cost, and adding to it cannot wrap
+    static_assert((9ull * (kMaxUnpackedSize / 8 + 1)) << kItemBits < kUnreached, "costs fit");
+    constexpr uint32_t kGroupBytes = 1 + kGroupItems;
+    constexpr uint32_t kStates = kGroupItems;
+    std::vector<uint32_t> best(size_t{n + 1} * kStates, kUnreached);
+    // A match reaching the end may be longer than what it covers.
+    uint8_t endCovered[kStates] = {};
+    best[0] = 0;
     for (uint32_t i = 0; i < n; ++i) {
-        uint32_t c = cost[i];
-        if (c + kLiteralBits < cost[i + 1]) {
-            cost[i + 1] = c + kLiteralBits;
-            from[i + 1] = i;
-            step[i + 1] = kLiteral;
+        uint32_t entering[kStates];
+        for (uint32_t k = 0; k < kStates; ++k) {
+            uint32_t cost = best[size_t{i} * kStates + k] & ~kItemMask;
+            entering[(k + 1) % kStates] = cost + (k == 0 ? kGroupBytes << kItemBits : 0);
         }
+        auto relax = [&](uint32_t j, uint32_t add) {
+            uint32_t* target = &best[size_t{j} * kStates];
+            for (uint32_t k = 0; k < kStates; ++k) target[k] = std::min(target[k], entering[k] + add);
+        };
+        relax(i + 1, kLiteralItem);
         uint8_t longest = matches[i].lengthIndex;
         if (longest != LongestMatch::kNone) {
-            for (uint8_t k = 0; k <= longest; ++k) {
-                // A match may run past the end: the decoder drops the surplus.
-                uint32_t j = std::min<uint32_t>(i + LengthTable[k], n);
-                if (c + kMatchBits < cost[j]) {
-                    cost[j] = c + kMatchBits;
-                    from[j] = i;
-                    step[j] = k;
+            for (uint32_t k = 0; k <= longest; ++k) {
+                uint32_t j = i + LengthTable[k];
+                uint32_t add = (1u << kItemBits) + k;
+                if (j < n) {
+                    relax(j, add);
+                    continue;
                 }
+                // Runs past the end: the decoder drops the surplus.
+                uint32_t* target = &best[size_t{n} * kStates];
+                for (uint32_t s = 0; s < kStates; ++s) {
+                    if (entering[s] + add < target[s]) {
+                        target[s] = entering[s] + add;
+                        endCovered[s] = static_cast<uint8_t>(n - i);
+                    }
+                }
+                break;  // longer ones end at the same place for the same cost
             }
         }
         if (progress && i % kProgressStep == 0) {
@@ -57,8 +81,24 @@ Bytes Pack(const uint8_t* data, size_t size, const Progress& progress) {
         }
     }
 
-    std::vector<uint32_t> ends;
-    for (uint32_t j = n; j > 0; j = from[j]) ends.push_back(j);
+    struct Step {
+        uint32_t at;
+        uint32_t item;
+    };
+    std::vector<Step> steps;
+    uint32_t state = 0;
+    for (uint32_t k = 1; k < kStates; ++k) {
+        if (best[size_t{n} * kStates + k] < best[size_t{n} * kStates + state]) state = k;
+    }
+    for (uint32_t j = n; j > 0;) {
+        uint32_t item = best[size_t{j} * kStates + state] & kItemMask;
+        bool literal = item == kLiteralItem;
+        uint32_t covered = literal ? 1 : LengthTable[item];
+        if (j == n && !literal && covered > endCovered[state]) covered = endCovered[state];
+        j -= covered;
+        steps.push_back({j, item});
+        state = (state + kStates - 1) % kStates;
+    }
 
     Bytes out(kContainerHeaderSize);
     uint32_t items = 0;
@@ -71,16 +111,15 @@ Bytes Pack(const uint8_t* data, size_t size, const Progress& progress) {
         if (match) out[flagAt] |= static_cast<uint8_t>(0x80 >> (items % kGroupItems));
         ++items;
     };
-    for (size_t k = ends.size(); k-- > 0;) {
-        uint32_t j = ends[k];
-        uint32_t i = from[j];
-        if (step[j] == kLiteral) {
+    for (size_t k = steps.size(); k-- > 0;) {
+        uint32_t i = steps[k].at;
+        if (steps[k].item == kLengthCount) {
             startItem(false);
             out.push_back(data[i]);
         } else {
             const LongestMatch& m = matches[i];
             startItem(true);
-            out.push_back(static_cast<uint8_t>((m.distanceCode & 0x0F) << 4 | step[j]));
+            out.push_back(static_cast<uint8_t>((m.distanceCode & 0x0F) << 4 | steps[k].item));
             out.push_back(static_cast<uint8_t>(m.distanceCode >> 4));
         }
     }

@@ -9,10 +9,6 @@
 
 namespace yppack {
 
-// Coded bits of one item: its flag bit and its bytes.
-constexpr uint32_t kLiteralBits = 9;
-constexpr uint32_t kMatchBits = 17;
-
 // Throws Failure when data is longer than unpackedSize can say or its coded
 // stream longer than packedSize can.
 Bytes Pack(const uint8_t* data, size_t size, const Progress& progress = {});
