@@ -1,14 +1,12 @@
 // The main window: start-up read of the record, the update and the locate dialog.
 #include "shell/win32/MainWindow.h"
 
-#include <string.h>
-
 #include "locate/win32/LocateDialog.h"
 #include "payload/win32/ExtractPayload.h"
-#include "platform/Cp932.h"
 #include "platform/win32/Win32Registry.h"
 #include "resources/Layouts.h"
 #include "resources/Texts.h"
+#include "shell/InstallFolder.h"
 #include "shell/win32/Banner.h"
 #include "shell/win32/ErrorDisplay.h"
 #include "shell/win32/MessageDialog.h"
@@ -19,18 +17,14 @@ char InstallDir[kInstallDirCapacity] = "";
 
 namespace {
 
-// The registry object lives for this one read only.
-Error ReadRecord(char* out) {
-    Win32Registry registry;
-    return ReadInstallDir(registry, out, kInstallDirCapacity);
-}
-
 // No close handler: closing the main window, however, ends the program.
 void CloseMainWindow(MainWindow& form) { SendMessageA(form.window, WM_CLOSE, 0, 0); }
 
+// Each registry object lives for one read only.
 Error FormCreate(MainWindow& form) {
     CentreOnScreen(form.window);
-    return ReadRecord(InstallDir);
+    Win32Registry registry;
+    return ReadInstallDir(registry, InstallDir, sizeof InstallDir);
 }
 
 // Without a folder there is nothing to update: the dialog asks for one, and a
@@ -38,8 +32,10 @@ Error FormCreate(MainWindow& form) {
 Error CheckInstallDirOnFirstShow(MainWindow& form) {
     if (InstallDir[0] != '\0') return {};
     ShowLocateDialogModal(Form3);
-    if (Error e = ReadRecord(InstallDir)) return e;  // the window stays
-    if (InstallDir[0] == '\0') CloseMainWindow(form);
+    Win32Registry registry;
+    bool giveUp = false;
+    if (Error e = RereadAfterFirstLocate(registry, InstallDir, &giveUp)) return e;
+    if (giveUp) CloseMainWindow(form);
     return {};
 }
 
@@ -49,11 +45,8 @@ Error FormShow(MainWindow& form) {
 }
 
 Error Button1Click(MainWindow& form) {
-    // An empty folder would make the target a bare file name, written
-    // wherever the current folder happens to be.
-    if (InstallDir[0] == '\0') return Error::Make(texts::kNoInstallFolder);
-    char target[kInstallDirCapacity + sizeof texts::kTargetFile];  // always fits
-    TextBuilder(target, sizeof target).Append(InstallDir).Append(texts::kTargetFile);
+    char target[kUpdateTargetCapacity];
+    if (Error e = UpdateTargetPath(InstallDir, target, sizeof target)) return e;
     if (Error e = ExtractPayload(texts::kPayloadResource, target)) return e;
     ShowInformation(form.window, texts::kUpdateDone);
     CloseMainWindow(form);
@@ -65,14 +58,11 @@ Error Button3Click(MainWindow& form) {
     return {};
 }
 
-// A folder the dialog stores counts at once, not only at the next start; an
-// empty or unreadable record leaves the folder known so far in place.
+// A folder the dialog stores counts at once, not only at the next start.
 Error Button4Click(MainWindow&) {
     ShowLocateDialogModal(Form3);
-    char fresh[kInstallDirCapacity] = "";
-    if (Error e = ReadRecord(fresh)) return e;
-    if (fresh[0] != '\0') memcpy(InstallDir, fresh, sizeof fresh);
-    return {};
+    Win32Registry registry;
+    return AdoptChangedFolder(registry, InstallDir);
 }
 
 Error OnCommand(MainWindow& form, int id) {

@@ -1,0 +1,34 @@
+// When the main window's copy of the install folder changes, and what it writes to.
+#include "shell/InstallFolder.h"
+
+#include <string.h>
+
+#include "platform/Cp932.h"
+#include "resources/Texts.h"
+
+Error RereadAfterFirstLocate(Registry& registry, char* installDir, bool* giveUp) {
+    *giveUp = false;
+    if (Error e = ReadInstallDir(registry, installDir, kInstallDirCapacity)) return e;
+    *giveUp = installDir[0] == '\0';
+    return {};
+}
+
+Error AdoptChangedFolder(Registry& registry, char* installDir) {
+    char fresh[kInstallDirCapacity] = "";
+    if (Error e = ReadInstallDir(registry, fresh, sizeof fresh)) return e;
+    if (fresh[0] != '\0') memcpy(installDir, fresh, sizeof fresh);
+    return {};
+}
+
+Error UpdateTargetPath(const char* installDir, char* out, size_t capacity) {
+    if (capacity > 0) out[0] = '\0';
+    if (installDir[0] == '\0') return Error::Make(texts::kNoInstallFolder);
+    TextBuilder target(out, capacity);
+    target.Append(installDir).Append(texts::kTargetFile);
+    // Never a cut path: writing a shortened name would hit another file.
+    if (target.Overflowed()) {
+        out[0] = '\0';
+        return Error::Make(texts::kCannotCreateFile, installDir);
+    }
+    return {};
+}

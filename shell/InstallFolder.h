@@ -1,0 +1,25 @@
+// The main window's rules for its copy of the install folder (InstallDir).
+#pragma once
+
+#include <stddef.h>
+
+#include "platform/Error.h"
+#include "platform/Registry.h"
+#include "resources/Texts.h"
+#include "shell/InstallRecord.h"
+
+// After the locate dialog's first showing: reads the record into installDir
+// (kInstallDirCapacity bytes) as the start-up read does. giveUp says that the
+// record still holds no folder, so the main window has nothing to offer. On
+// an error installDir is kept and giveUp stays false: the window stays.
+Error RereadAfterFirstLocate(Registry& registry, char* installDir, bool* giveUp);
+
+// After the change-destination showing: a folder in the record replaces
+// installDir at once; an empty or unreadable record keeps it.
+Error AdoptChangedFolder(Registry& registry, char* installDir);
+
+constexpr size_t kUpdateTargetCapacity = kInstallDirCapacity + sizeof texts::kTargetFile;
+
+// installDir followed by the game's file name. An empty installDir is refused:
+// the target would be a bare name in whatever the current folder is.
+Error UpdateTargetPath(const char* installDir, char* out, size_t capacity);

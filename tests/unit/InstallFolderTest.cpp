@@ -1,0 +1,123 @@
+// The main window's copy of the install folder: when it changes, when the
+// window gives up, and which file the update writes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "fakes/FakeRegistry.h"
+#include "resources/Texts.h"
+#include "shell/InstallFolder.h"
+
+namespace {
+
+const char kSubkey[] = "Software\\Brackwen\\KESTRAVON";
+
+struct Folder {
+    char dir[kInstallDirCapacity] = "";
+    explicit Folder(const char* start) { std::strcpy(dir, start); }
+};
+
+std::string Message(const char* pattern) { return Error::Make(pattern, texts::kRecordValue).Text(); }
+
+}  // namespace
+
+TEST(RereadAfterFirstLocate, GivesUpOnlyWhenTheRecordStillHoldsNoFolder) {
+    struct Case {
+        bool subkey;
+        bool value;
+        const char* data;
+        bool giveUp;
+    } cases[] = {
+        {false, false, "", true},   // dialog closed, nothing stored
+        {true, false, "", true},    // subkey without the value
+        {true, true, "", true},     // an empty value
+        {true, true, "D:\\Game\\", false},
+    };
+    for (const Case& c : cases) {
+        FakeRegistry registry;
+        if (c.subkey) registry.AddKey(kSubkey);
+        if (c.value) registry.Put(kSubkey, texts::kRecordValue, c.data);
+        Folder folder("");
+        bool giveUp = !c.giveUp;
+        EXPECT_FALSE(RereadAfterFirstLocate(registry, folder.dir, &giveUp)) << c.data;
+        EXPECT_EQ(giveUp, c.giveUp) << c.data;
+        EXPECT_STREQ(folder.dir, c.data);
+    }
+}
+
+TEST(RereadAfterFirstLocate, ReadErrorKeepsTheWindowAndTheFolder) {
+    for (int call = 0; call < 3; ++call) {
+        FakeRegistry registry;
+        registry.Put(kSubkey, texts::kRecordValue, "D:\\Game\\");
+        registry.FailAtCall(call);
+        Folder folder("");
+        bool giveUp = true;
+        EXPECT_TRUE(RereadAfterFirstLocate(registry, folder.dir, &giveUp)) << call;
+        EXPECT_FALSE(giveUp) << call;
+        EXPECT_STREQ(folder.dir, "") << call;
+    }
+    FakeRegistry registry;
+    registry.Put(kSubkey, texts::kRecordValue, "7", FakeRegistry::Type::kDword);
+    Folder folder("");
+    bool giveUp = true;
+    Error e = RereadAfterFirstLocate(registry, folder.dir, &giveUp);
+    EXPECT_EQ(e.Text(), Message(texts::kValueWrongType));
+    EXPECT_FALSE(giveUp);
+}
+
+TEST(AdoptChangedFolder, NewFolderCountsAtOnceEmptyOrUnreadableKeepsTheOld) {
+    {
+        FakeRegistry registry;
+        registry.Put(kSubkey, texts::kRecordValue, "E:\\ゲーム\\ソ\\");
+        Folder folder("D:\\Old\\");
+        EXPECT_FALSE(AdoptChangedFolder(registry, folder.dir));
+        EXPECT_STREQ(folder.dir, "E:\\ゲーム\\ソ\\");
+    }
+    {
+        FakeRegistry registry;  // the dialog was closed without storing
+        Folder folder("D:\\Old\\");
+        EXPECT_FALSE(AdoptChangedFolder(registry, folder.dir));
+        EXPECT_STREQ(folder.dir, "D:\\Old\\");
+    }
+    {
+        FakeRegistry registry;
+        registry.Put(kSubkey, texts::kRecordValue, "");
+        Folder folder("D:\\Old\\");
+        EXPECT_FALSE(AdoptChangedFolder(registry, folder.dir));
+        EXPECT_STREQ(folder.dir, "D:\\Old\\");
+    }
+    for (int call = 0; call < 3; ++call) {
+        FakeRegistry registry;
+        registry.Put(kSubkey, texts::kRecordValue, "E:\\New\\");
+        registry.FailAtCall(call);
+        Folder folder("D:\\Old\\");
+        EXPECT_TRUE(AdoptChangedFolder(registry, folder.dir)) << call;
+        EXPECT_STREQ(folder.dir, "D:\\Old\\") << call;
+    }
+}
+
+TEST(UpdateTargetPath, EmptyFolderIsRefusedInsteadOfWritingToTheCurrentFolder) {
+    char target[kUpdateTargetCapacity] = "junk";
+    Error e = UpdateTargetPath("", target, sizeof target);
+    EXPECT_STREQ(e.Text(), texts::kNoInstallFolder);
+    EXPECT_STREQ(target, "");
+}
+
+TEST(UpdateTargetPath, JoinsByPlainConcatenation) {
+    char target[kUpdateTargetCapacity];
+    EXPECT_FALSE(UpdateTargetPath("C:\\ソ\\", target, sizeof target));
+    EXPECT_STREQ(target, "C:\\ソ\\kestravon.exe");
+
+    // The longest folder the record can hold still fits.
+    std::string longest(kInstallDirCapacity - 2, 'a');
+    longest += "\\";
+    EXPECT_FALSE(UpdateTargetPath(longest.c_str(), target, sizeof target));
+    EXPECT_EQ(target, longest + "kestravon.exe");
+}
+
+TEST(UpdateTargetPath, TooSmallABufferGivesAnErrorNotACutName) {
+    char target[16];
+    EXPECT_TRUE(UpdateTargetPath("C:\\Games\\Vesperlin\\", target, sizeof target));
+    EXPECT_STREQ(target, "");
+}
