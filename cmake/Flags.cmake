@@ -25,10 +25,12 @@ if(WIN32)
         -static -static-libgcc -static-libstdc++ -s
         -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
         -Wl,--major-os-version,4 -Wl,--minor-os-version,0
-        -Wl,--gc-sections)
+        -Wl,--gc-sections -Wl,--disable-reloc-section)
     add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_WINDOWS=0x0410
                             WIN32_LEAN_AND_MEAN NOMINMAX)
-    add_compile_options(-Os -ffunction-sections -fdata-sections)
+    # No -fdata-sections: with it mingw stores zero-filled objects (the
+    # decoder's 80 KB of buffers) in the file instead of in .bss.
+    add_compile_options(-Os -ffunction-sections)
 endif()
 
 # Lean code: portable core and the Windows program.
