@@ -33,6 +33,12 @@ size_t RootLength(const char* path) {
     return i;
 }
 
+bool IsFullPath(const char* path) {
+    bool drive = IsAsciiLetter(path[0]) && path[1] == ':' && IsSeparator(path[2]);
+    bool unc = IsSeparator(path[0]) && IsSeparator(path[1]);
+    return drive || unc;
+}
+
 size_t PathSteps(const char* path, PathStep* steps, size_t capacity) {
     size_t count = 0;
     auto add = [&](size_t start, size_t end) {

@@ -10,6 +10,10 @@ constexpr size_t kPathCapacity = 260;
 // "C:" 2, "\" 1, "\\server\share\" its whole length, a relative path 0.
 size_t RootLength(const char* path);
 
+// True for "X:\..." and "\\server\share...": paths that mean the same
+// folder whatever the current drive and folder are.
+bool IsFullPath(const char* path);
+
 // One step of a path: the folder it names is path[0, end), shown as
 // path[start, end). The root is the first step when there is one.
 struct PathStep {

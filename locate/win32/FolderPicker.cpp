@@ -227,6 +227,16 @@ void OnTreeSelection(Picker& p) {
 
 void Accept(Picker& p) {
     GetWindowTextA(Item(p, kIdName), p.out, static_cast<int>(p.capacity));
+    // A typed relative name ("Game", "..\Game", "\Game") would be stored as
+    // it stands and point elsewhere at the next start: make it whole here.
+    if (p.out[0] != '\0' && !IsFullPath(p.out)) {
+        char full[kPathCapacity];
+        DWORD length = GetFullPathNameA(p.out, sizeof full, full, nullptr);
+        if (length > 0 && length < sizeof full && length < p.capacity) {
+            strcpy(p.out, full);
+            SetWindowTextA(Item(p, kIdName), full);
+        }
+    }
     Win32Folders folders;
     if (folders.Probe(p.out) != PathKind::kFolder &&
         !AskConfirmation(p.window, texts::kCreateFolderQuestion)) {

@@ -5,9 +5,9 @@
 //   locate_manual_test UPDATER.EXE WORKFOLDER [scenario...]
 //   locate_manual_test UPDATER.EXE WORKFOLDER pose-locate|pose-picker
 //
-// Every scenario starts from its own folders under WORKFOLDER and a cleared
-// record. Prints "ok name" or "FAIL name: why" per scenario; the exit code
-// is the number of failures. A pose leaves the window up, writes its outer
+// Every scenario starts from a cleared record and an empty folder of its own,
+// WORKFOLDER\<scenario>. Prints "ok name" or "FAIL name: why" per scenario;
+// the exit code is the number of failures. A pose leaves the window up, writes its outer
 // rectangle to WORKFOLDER\pose.txt and waits for WORKFOLDER\pose.done, so
 // that the caller can take a screenshot.
 #include <windows.h>
@@ -31,7 +31,8 @@ constexpr char kLocateClass[] = "TForm3";
 constexpr char kPickerClass[] = "#32770";
 
 std::string gUpdater;
-std::string gWork;
+std::string gRoot;  // WORKFOLDER
+std::string gWork;  // the running scenario's own folder in it
 
 struct Failure {
     std::string why;
@@ -107,6 +108,23 @@ void PutFile(const std::string& path) {
     DWORD written;
     WriteFile(file, "marker", 6, &written, nullptr);
     CloseHandle(file);
+}
+
+// Leaves nothing of an earlier run behind.
+void RemoveTree(const std::string& path) {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string child = path + "\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+            else DeleteFileA(child.c_str());
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
 }
 
 // A folder that the game's installer would have filled.
@@ -364,6 +382,31 @@ void EmptyPathShowsCannotCreate() {
     Check(updater.WaitExit() == 0, "exit code not 0");
 }
 
+void HelpExplainsAndDriveListOpensItsRoot() {
+    Updater updater;
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    HWND picker = OpenPicker(updater, locate);
+    Press(picker, kIdPickerHelp);
+    HWND help = updater.WaitFor(kMessageDialogClass, texts::kInfoCaption);
+    Check(TextOf(GetDlgItem(help, kIdMessageText)) == texts::kSelectHelpText, "wrong help text");
+    Answer(help, texts::kButtonOk);
+    updater.WaitGone(help, "help");
+    updater.ExpectOnly({locate, picker}, "after help");
+
+    HWND drives = GetDlgItem(picker, kIdPickerDrives);
+    Check(SendMessageA(drives, CB_GETCOUNT, 0, 0) >= 1, "no drives listed");
+    SendMessageA(drives, CB_SETCURSEL, 0, 0);
+    PostMessageA(picker, WM_COMMAND, MAKEWPARAM(kIdPickerDrives, CBN_SELCHANGE), reinterpret_cast<LPARAM>(drives));
+    Sleep(500);
+    std::string field = TextOf(GetDlgItem(picker, kIdPickerName));
+    Check(field == "C:\\", "the drive opened at " + field);
+    Press(picker, IDCANCEL);
+    updater.WaitGone(picker, "picker");
+    Press(locate, kIdLocateButton3);
+    Check(updater.WaitExit() == 0, "exit code not 0");
+    Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
+}
+
 void MovedDialogIsCentredAgain() {
     SetRecord(GameFolder("game") + "\\");
     Updater updater;
@@ -409,14 +452,14 @@ void ChangedDestinationIsUpdated() {
 void Pose(HWND window) {
     RECT r;
     GetWindowRect(window, &r);
-    std::string pose = gWork + "\\pose.txt";
+    std::string pose = gRoot + "\\pose.txt";
     FILE* out = fopen((pose + ".tmp").c_str(), "w");
     Check(out != nullptr, "cannot write the pose");
     fprintf(out, "%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
     fclose(out);
     MoveFileA((pose + ".tmp").c_str(), pose.c_str());
     for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(100)) {
-        if (IsFile(gWork + "\\pose.done")) return;
+        if (IsFile(gRoot + "\\pose.done")) return;
     }
     throw Failure{"nobody took the picture"};
 }
@@ -429,8 +472,10 @@ void PoseLocate() {
 }
 
 void PosePicker() {
-    std::string games = gWork + "\\Games";
-    GameFolder("Games\\Vesperlin");
+    // Right under WORKFOLDER, so that the picture shows a short tree.
+    std::string games = gRoot + "\\Games";
+    MakeFolder(games + "\\Vesperlin");
+    PutFile(games + "\\Vesperlin\\MG_DATA.MBL");
     MakeFolder(games + "\\Other");
     Updater updater(games);
     HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
@@ -462,7 +507,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     gUpdater = argv[1];
-    gWork = argv[2];
+    gRoot = argv[2];
     const std::vector<Scenario> scenarios = {
         {"first-start-exit-button-ends-program", [] { FirstStartExitEndsProgram(false); }},
         {"first-start-close-box-ends-program", [] { FirstStartExitEndsProgram(true); }},
@@ -471,6 +516,20 @@ int main(int argc, char** argv) {
          [] { std::string f = GameFolder("ok"); MarkerFolderIsStoredWithOneSeparator(f, f + "\\"); }},
         {"marker-folder-typed-with-separator-not-doubled",
          [] { std::string f = GameFolder("slash"); MarkerFolderIsStoredWithOneSeparator(f + "\\", f + "\\"); }},
+        {"relative-name-stored-as-full-path",
+         [] {
+             std::string f = GameFolder("cwd\\rel");
+             MarkerFolderIsStoredWithOneSeparator("rel", f + "\\");
+         }},
+        {"drive-root-stored-as-it-stands",
+         [] {
+             PutFile("C:\\mg_data.mbl");
+             struct Cleanup {
+                 ~Cleanup() { DeleteFileA("C:\\mg_data.mbl"); }
+             } cleanup;
+             MarkerFolderIsStoredWithOneSeparator("C:\\", "C:\\");
+         }},
+        {"help-explains-drive-list-opens-root", HelpExplainsAndDriveListOpensItsRoot},
         {"folder-without-marker-stores-nothing",
          [] { MakeFolder(gWork + "\\plain"); FolderWithoutMarkerFileStoresNothing(gWork + "\\plain"); }},
         {"marker-named-folder-stores-nothing",
@@ -493,6 +552,9 @@ int main(int argc, char** argv) {
         for (const std::string& w : wanted) chosen = chosen || w == s.name;
         if (!chosen) continue;
         ClearRecord();
+        gWork = gRoot + "\\" + s.name;
+        RemoveTree(gWork);
+        MakeFolder(gWork);
         try {
             s.run();
             printf("ok %s\n", s.name);

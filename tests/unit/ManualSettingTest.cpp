@@ -71,6 +71,16 @@ TEST(FolderPath, StepsNameEachFolderDownFromTheRoot) {
     for (const Case& c : cases) EXPECT_EQ(StepNames(c.path), c.want) << c.path;
 }
 
+TEST(FolderPath, OnlyDriveAndNetworkPathsAreFull) {
+    for (const char* full : {"C:\\", "c:\\Game", "C:/Game", "\\\\srv\\share\\Game"}) {
+        EXPECT_TRUE(IsFullPath(full)) << full;
+    }
+    // Each of these depends on the current drive or folder.
+    for (const char* relative : {"", "Game", "..\\Game", "\\Game", "C:", "C:Game", "ソ\\x"}) {
+        EXPECT_FALSE(IsFullPath(relative)) << relative;
+    }
+}
+
 TEST(FolderPath, DeepPathReportsFullCountWithoutOverrun) {
     PathStep steps[2] = {};
     EXPECT_EQ(PathSteps("C:\\a\\b\\c", steps, 2), 4u);
