@@ -407,6 +407,48 @@ void HelpExplainsAndDriveListOpensItsRoot() {
     Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
 }
 
+void Keys(std::initializer_list<WORD> keys) {
+    for (WORD key : keys) {
+        INPUT input[2] = {};
+        input[0].type = input[1].type = INPUT_KEYBOARD;
+        input[0].ki.wVk = input[1].ki.wVk = key;
+        input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, input, sizeof input[0]);
+        Sleep(300);
+    }
+}
+
+// Enter in the tree opens the folder instead of accepting; Esc cancels.
+void KeyboardOpensFoldersAndEscCancels() {
+    MakeFolder(gWork + "\\cwd\\b");
+    MakeFolder(gWork + "\\cwd\\a\\inner1");
+    MakeFolder(gWork + "\\cwd\\a\\inner2");
+    Updater updater;
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    HWND picker = OpenPicker(updater, locate);
+    SetForegroundWindow(picker);
+    Sleep(300);
+    HWND tree = GetDlgItem(picker, kIdPickerTree);
+    int before = static_cast<int>(SendMessageA(tree, LB_GETCOUNT, 0, 0));
+    Keys({VK_TAB, VK_DOWN});  // to the tree, then onto "a"
+    std::string field = TextOf(GetDlgItem(picker, kIdPickerName));
+    Check(field == gWork + "\\cwd\\a", "selecting did not fill the field: " + field);
+    Keys({VK_RETURN});
+    Check(IsWindowVisible(picker), "Enter in the tree accepted");
+    int after = static_cast<int>(SendMessageA(tree, LB_GETCOUNT, 0, 0));
+    // C:\, bed, work, the scenario's folder, cwd, then a and b; once a is
+    // open: the same down to a, then inner1 and inner2.
+    Check(before == 7 && after == 8, "the tree did not open a (" + std::to_string(before) + " -> " +
+                                         std::to_string(after) + " entries)");
+    Check(SendMessageA(tree, LB_GETCURSEL, 0, 0) == 5, "a is not the selected folder");
+    Keys({VK_ESCAPE});
+    updater.WaitGone(picker, "picker");
+    updater.ExpectOnly({locate}, "after Esc");
+    Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
+    Press(locate, kIdLocateButton3);
+    Check(updater.WaitExit() == 0, "exit code not 0");
+}
+
 void MovedDialogIsCentredAgain() {
     SetRecord(GameFolder("game") + "\\");
     Updater updater;
@@ -530,6 +572,7 @@ int main(int argc, char** argv) {
              MarkerFolderIsStoredWithOneSeparator("C:\\", "C:\\");
          }},
         {"help-explains-drive-list-opens-root", HelpExplainsAndDriveListOpensItsRoot},
+        {"keyboard-opens-folders-esc-cancels", KeyboardOpensFoldersAndEscCancels},
         {"folder-without-marker-stores-nothing",
          [] { MakeFolder(gWork + "\\plain"); FolderWithoutMarkerFileStoresNothing(gWork + "\\plain"); }},
         {"marker-named-folder-stores-nothing",
