@@ -127,6 +127,13 @@ inline bool DecodeGroup(Cursor& c, uint32_t inLimit, uint32_t unpackedSize) {
     return true;
 }
 
+// Brings the module-level state up to the cursor.
+void KeepCursor(const Cursor& c) {
+    state.inPos = c.inPos;
+    state.outPos = c.outPos;
+    state.produced = c.produced;
+}
+
 Error Damaged() {
     return Error::Make(texts::kResourceDamaged, state.resourceName);
 }
@@ -152,9 +159,7 @@ Error DecodePayload() {
         if (c.inPos + kMaxGroupInput <= inLimit) {
             DecodeGroup<false>(c, inLimit, unpackedSize);
         } else if (!DecodeGroup<true>(c, inLimit, unpackedSize)) {
-            state.inPos = c.inPos;
-            state.outPos = c.outPos;
-            state.produced = c.produced;
+            KeepCursor(c);
             return Damaged();
         }
 
@@ -169,9 +174,7 @@ Error DecodePayload() {
             if (written < unpackedSize) {
                 uint32_t count = unpackedSize - written < kHalfSize ? unpackedSize - written
                                                                     : kHalfSize;
-                state.inPos = c.inPos;
-                state.outPos = c.outPos;
-                state.produced = c.produced;
+                KeepCursor(c);
                 if (Error e = state.output->Append(state.OutBuf, count)) return e;
                 written += count;
             }
@@ -182,9 +185,7 @@ Error DecodePayload() {
         if (++groups % kGroupsPerDot == 0) fputc('.', stderr);
     } while (c.produced < unpackedSize);
 
-    state.inPos = c.inPos;
-    state.outPos = c.outPos;
-    state.produced = c.produced;
+    KeepCursor(c);
     if (written < unpackedSize) {
         if (Error e = state.output->Append(state.OutBuf, unpackedSize - written)) return e;
     }

@@ -5,7 +5,6 @@
 #include "tools/yppack/Packer.h"
 
 #include <algorithm>
-#include <limits>
 #include <string>
 
 namespace yppack {
@@ -16,31 +15,29 @@ constexpr uint32_t kProgressStep = 1u << 20;
 // Share of the work the match search takes, for progress.
 constexpr double kSearchShare = 0.85;
 
-}  // namespace
+struct Step {
+    uint32_t at;    // where the item starts in the data
+    uint32_t item;  // a length index, or kLiteralItem
+};
 
-Bytes Pack(const uint8_t* data, size_t size, const Progress& progress) {
-    if (size > kMaxUnpackedSize) {
-        throw Failure("input is " + std::to_string(size) + " bytes; a container holds at most " +
-                      std::to_string(kMaxUnpackedSize));
-    }
-    const uint32_t n = static_cast<uint32_t>(size);
-    std::vector<LongestMatch> matches = FindLongestMatches(
-        data, size, [&](double f) { if (progress) progress(f * kSearchShare); });
+// A container's coded stream is 9 bytes a group (its flag and eight
+// one-byte slots, padding included) plus one more byte per match. The
+// parse is a shortest path over (position, items so far modulo 8): an
+// item taken when the count is a multiple of 8 opens a group. Each state
+// holds its cost and the item that reached it in one word, so that a
+// relaxation is a plain minimum; a tie goes to the smaller item code.
+constexpr uint32_t kItemBits = 5;
+constexpr uint32_t kItemMask = (1u << kItemBits) - 1;
+constexpr uint32_t kLiteralItem = kLengthCount;
+static_assert(kLiteralItem <= kItemMask, "an item code fits its field");
+constexpr uint32_t kUnreached = 0x7FFFFFFF;  // far above any real cost, and adding to it cannot wrap
+static_assert((9ull * (kMaxUnpackedSize / 8 + 1) + kMaxUnpackedSize) << kItemBits < kUnreached,
+              "the dearest coding fits below kUnreached");
+constexpr uint32_t kGroupBytes = 1 + kGroupItems;
+constexpr uint32_t kStates = kGroupItems;
 
-    // A container's coded stream is 9 bytes a group (its flag and eight
-    // one-byte slots, padding included) plus one more byte per match. The
-    // parse is a shortest path over (position, items so far modulo 8): an
-    // item taken when the count is a multiple of 8 opens a group. Each state
-    // holds its cost and the item that reached it in one word, so that a
-    // relaxation is a plain minimum; a tie goes to the smaller item code.
-    constexpr uint32_t kItemBits = 5;
-    constexpr uint32_t kItemMask = (1u << kItemBits) - 1;
-    constexpr uint32_t kLiteralItem = kLengthCount;
-    static_assert(kLiteralItem <= kItemMask, "an item code fits its field");
-    constexpr uint32_t kUnreached = 0x7FFFFFFF;  // far above any real cost, and adding to it cannot wrap
-    static_assert((9ull * (kMaxUnpackedSize / 8 + 1)) << kItemBits < kUnreached, "costs fit");
-    constexpr uint32_t kGroupBytes = 1 + kGroupItems;
-    constexpr uint32_t kStates = kGroupItems;
+std::vector<Step> ParseOptimally(const std::vector<LongestMatch>& matches, uint32_t n,
+                                 const Progress& progress) {
     std::vector<uint32_t> best(size_t{n + 1} * kStates, kUnreached);
     // A match reaching the end may be longer than what it covers.
     uint8_t endCovered[kStates] = {};
@@ -81,10 +78,6 @@ Bytes Pack(const uint8_t* data, size_t size, const Progress& progress) {
         }
     }
 
-    struct Step {
-        uint32_t at;
-        uint32_t item;
-    };
     std::vector<Step> steps;
     uint32_t state = 0;
     for (uint32_t k = 1; k < kStates; ++k) {
@@ -99,6 +92,22 @@ Bytes Pack(const uint8_t* data, size_t size, const Progress& progress) {
         steps.push_back({j, item});
         state = (state + kStates - 1) % kStates;
     }
+    std::reverse(steps.begin(), steps.end());
+    return steps;
+}
+
+}  // namespace
+
+Bytes Pack(const uint8_t* data, size_t size, const Progress& progress) {
+    if (size > kMaxUnpackedSize) {
+        throw Failure("input is " + std::to_string(size) + " bytes; a container holds at most " +
+                      std::to_string(kMaxUnpackedSize));
+    }
+    const uint32_t n = static_cast<uint32_t>(size);
+    std::vector<LongestMatch> matches = FindLongestMatches(
+        data, size, [&](double f) { if (progress) progress(f * kSearchShare); });
+
+    std::vector<Step> steps = ParseOptimally(matches, n, progress);
 
     Bytes out(kContainerHeaderSize);
     uint32_t items = 0;
@@ -111,15 +120,15 @@ Bytes Pack(const uint8_t* data, size_t size, const Progress& progress) {
         if (match) out[flagAt] |= static_cast<uint8_t>(0x80 >> (items % kGroupItems));
         ++items;
     };
-    for (size_t k = steps.size(); k-- > 0;) {
-        uint32_t i = steps[k].at;
-        if (steps[k].item == kLengthCount) {
+    for (const Step& step : steps) {
+        uint32_t i = step.at;
+        if (step.item == kLiteralItem) {
             startItem(false);
             out.push_back(data[i]);
         } else {
             const LongestMatch& m = matches[i];
             startItem(true);
-            out.push_back(static_cast<uint8_t>((m.distanceCode & 0x0F) << 4 | steps[k].item));
+            out.push_back(static_cast<uint8_t>((m.distanceCode & 0x0F) << 4 | step.item));
             out.push_back(static_cast<uint8_t>(m.distanceCode >> 4));
         }
     }
