@@ -1,0 +1,422 @@
+// Win32 side of the test driver: processes, windows, input, pixels, registry, files.
+#include "driver/Driver.h"
+
+#include <stdio.h>
+#include <string.h>
+
+namespace drv {
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (done()) return true;
+        if (static_cast<int>(GetTickCount() - start) > timeoutMs) return false;
+        Sleep(5);
+    }
+}
+
+Process::Process(Process&& other) noexcept : handle_(other.handle_), id_(other.id_) {
+    other.handle_ = nullptr;
+}
+
+Process& Process::operator=(Process&& other) noexcept {
+    if (this != &other) {
+        if (handle_) CloseHandle(handle_);
+        handle_ = other.handle_;
+        id_ = other.id_;
+        other.handle_ = nullptr;
+    }
+    return *this;
+}
+
+Process::~Process() {
+    if (handle_) CloseHandle(handle_);
+}
+
+long Process::WaitExit(int timeoutMs) const {
+    if (!handle_) return -1;
+    if (WaitForSingleObject(handle_, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(handle_, &code);
+    return static_cast<long>(code);
+}
+
+bool Process::Running() const {
+    return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT;
+}
+
+void Process::Kill() const {
+    if (Running()) {
+        TerminateProcess(handle_, 99);
+        WaitForSingleObject(handle_, 5000);
+    }
+}
+
+Process Start(const std::string& exe, const std::string& currentDir) {
+    Process process;
+    std::string commandLine = "\"" + exe + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                       currentDir.empty() ? nullptr : currentDir.c_str(), &startup, &info)) {
+        CloseHandle(info.hThread);
+        process.handle_ = info.hProcess;
+        process.id_ = info.dwProcessId;
+    }
+    return process;
+}
+
+std::string TextOf(HWND window) {
+    char text[2048] = {};
+    // WM_GETTEXT is marshalled across processes; a timeout keeps a busy
+    // program from hanging the driver.
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                             SMTO_ABORTIFHUNG, 3000, &ignored)) {
+        GetWindowTextA(window, text, sizeof text);
+    }
+    return text;
+}
+
+std::string ClassOf(HWND window) {
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+namespace {
+
+struct TopSearch {
+    DWORD pid;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTop(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TopSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->pid && (!search->visibleOnly || IsWindowVisible(window))) {
+        search->found.push_back(window);
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly) {
+    TopSearch search{pid, visibleOnly, {}};
+    EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitWindow(DWORD pid, const std::string& caption, int timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : TopWindows(pid)) {
+                if (caption.empty() || TextOf(w) == caption) {
+                    found = w;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return found;
+}
+
+bool WaitGone(HWND window, int timeoutMs) {
+    return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
+}
+
+std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> found;
+    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+HWND FindChild(HWND parent, const std::string& className, const std::string& caption) {
+    for (HWND child : Children(parent)) {
+        if (!className.empty() && _stricmp(ClassOf(child).c_str(), className.c_str()) != 0) continue;
+        if (!caption.empty() && TextOf(child) != caption) continue;
+        return child;
+    }
+    return nullptr;
+}
+
+HWND FindChildById(HWND parent, int id) {
+    for (HWND child : Children(parent)) {
+        if (GetDlgCtrlID(child) == id) return child;
+    }
+    return nullptr;
+}
+
+void Click(HWND button) {
+    PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+void ClickCommand(HWND button) {
+    PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+}
+
+void Close(HWND window) {
+    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+Box ReadBox(HWND window) {
+    Box box;
+    box.window = window;
+    box.caption = TextOf(window);
+    for (HWND child : Children(window)) {
+        std::string cls = ClassOf(child);
+        if (_stricmp(cls.c_str(), "Button") == 0) {
+            box.buttons.push_back(TextOf(child));
+        } else if (_stricmp(cls.c_str(), "Static") == 0) {
+            std::string text = TextOf(child);
+            if (!text.empty()) box.text = text;  // the icon is a textless static
+        }
+    }
+    return box;
+}
+
+bool WaitBox(DWORD pid, Box& box, const std::vector<HWND>& skip, int timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : TopWindows(pid)) {
+                bool known = false;
+                for (HWND s : skip) known = known || s == w;
+                if (!known) {
+                    found = w;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    if (!found) return false;
+    // The box fills in its children right after it appears.
+    WaitUntil([&] { return !ReadBox(found).buttons.empty(); }, 2000);
+    box = ReadBox(found);
+    return true;
+}
+
+bool PressBoxButton(const Box& box, const std::string& caption) {
+    HWND button = FindChild(box.window, "Button", caption);
+    if (!button) return false;
+    Click(button);
+    return true;
+}
+
+RECT WindowRect(HWND window) {
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+RECT ClientRectOnScreen(HWND window) {
+    RECT rect = {};
+    GetClientRect(window, &rect);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    OffsetRect(&rect, origin.x, origin.y);
+    return rect;
+}
+
+SIZE ScreenSize() {
+    return SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+Image Capture(const RECT& onScreen) {
+    Image image;
+    image.width = onScreen.right - onScreen.left;
+    image.height = onScreen.bottom - onScreen.top;
+    if (image.width <= 0 || image.height <= 0) return Image{};
+    image.pixels.assign(static_cast<size_t>(image.width) * image.height, 0);
+
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, image.width, image.height, screen, onScreen.left, onScreen.top, SRCCOPY);
+    GdiFlush();
+    const auto* source = static_cast<const uint32_t*>(bits);
+    for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = source[i] & 0xFFFFFF;
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return image;
+}
+
+void Settle(HWND window) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &ignored);
+    Sleep(300);
+}
+
+bool SaveBmp(const Image& image, const std::string& path) {
+    FILE* file = fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const int rowBytes = (image.width * 3 + 3) & ~3;
+    const uint32_t dataBytes = static_cast<uint32_t>(rowBytes) * image.height;
+    BITMAPFILEHEADER fileHeader = {};
+    fileHeader.bfType = 0x4D42;
+    fileHeader.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    fileHeader.bfSize = fileHeader.bfOffBits + dataBytes;
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = image.width;
+    header.biHeight = image.height;  // bottom row first, as every reader expects
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = dataBytes;
+    fwrite(&fileHeader, sizeof fileHeader, 1, file);
+    fwrite(&header, sizeof header, 1, file);
+    std::vector<unsigned char> row(static_cast<size_t>(rowBytes), 0);
+    for (int y = image.height - 1; y >= 0; --y) {
+        for (int x = 0; x < image.width; ++x) {
+            uint32_t c = image.At(x, y);
+            row[x * 3] = static_cast<unsigned char>(Blue(c));
+            row[x * 3 + 1] = static_cast<unsigned char>(Green(c));
+            row[x * 3 + 2] = static_cast<unsigned char>(Red(c));
+        }
+        fwrite(row.data(), 1, row.size(), file);
+    }
+    return fclose(file) == 0;
+}
+
+namespace {
+
+constexpr char kRecordKey[] = "Software\\Brackwen\\KESTRAVON";
+constexpr char kRecordValue[] = "GameDir";
+
+bool SetRecordValue(DWORD type, const void* data, DWORD size) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    bool ok = RegSetValueExA(key, kRecordValue, 0, type, static_cast<const BYTE*>(data), size) ==
+              ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
+}
+
+}  // namespace
+
+bool ClearRecord() {
+    LONG status = RegDeleteKeyA(HKEY_CURRENT_USER, kRecordKey);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
+bool SetRecordString(const std::string& value) {
+    return SetRecordValue(REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+bool SetRecordDword(DWORD value) {
+    return SetRecordValue(REG_DWORD, &value, sizeof value);
+}
+
+std::string ReadRecord() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+    char data[2048] = {};
+    DWORD size = sizeof data - 1;
+    DWORD type = 0;
+    LONG status = RegQueryValueExA(key, kRecordValue, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? std::string(data) : std::string();
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+    out.clear();
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char buffer[65536];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0) out.append(buffer, got);
+    CloseHandle(file);
+    return ok;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& data) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = data.empty() ||
+              (WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+               written == data.size());
+    return CloseHandle(file) && ok;
+}
+
+bool FileExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<std::string> ListFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0) {
+            names.push_back(entry.cFileName);
+        }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+bool FreshFolder(const std::string& folder) {
+    for (const std::string& name : ListFolder(folder)) {
+        std::string path = folder + "\\" + name;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+    }
+    CreateDirectoryA(folder.c_str(), nullptr);
+    DWORD attributes = GetFileAttributesA(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           ListFolder(folder).empty();
+}
+
+std::string ToUtf8(const std::string& cp932) {
+    if (cp932.empty()) return "";
+    int wide = MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), &w[0], wide);
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &utf8[0], bytes, nullptr, nullptr);
+    return utf8;
+}
+
+std::string Fill(const char* pattern, const std::string& arg) {
+    std::string text = pattern;
+    size_t at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, arg);
+    return text;
+}
+
+}  // namespace drv

@@ -1,0 +1,127 @@
+// Drives another program's windows under Wine the way a user would: start it,
+// find its windows and controls, press buttons, read texts and pixels.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace drv {
+
+constexpr int kWaitMs = 15000;  // a cold Wine start can take seconds
+
+// Polls done every few milliseconds until it holds or timeoutMs pass.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs);
+
+// A started program; closes its handles, never ends it.
+class Process {
+public:
+    Process() = default;
+    Process(Process&& other) noexcept;
+    Process& operator=(Process&& other) noexcept;
+    Process(const Process&) = delete;
+    ~Process();
+
+    bool Started() const { return handle_ != nullptr; }
+    DWORD Id() const { return id_; }
+    // The exit code, or -1 while it still runs after timeoutMs.
+    long WaitExit(int timeoutMs = kWaitMs) const;
+    bool Running() const;
+    // Ends it by force (cleanup after a failed scenario).
+    void Kill() const;
+
+private:
+    friend Process Start(const std::string&, const std::string&);
+    HANDLE handle_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// Starts exe with no arguments; currentDir "" keeps the driver's folder.
+Process Start(const std::string& exe, const std::string& currentDir = "");
+
+// Texts and classes of any process's windows.
+std::string TextOf(HWND window);
+std::string ClassOf(HWND window);
+
+// Top-level windows of the process (visible ones only unless asked).
+std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly = true);
+// The first visible top-level window of pid whose caption is caption
+// ("" for any), once it appears.
+HWND WaitWindow(DWORD pid, const std::string& caption, int timeoutMs = kWaitMs);
+// Waits until the window is gone or hidden.
+bool WaitGone(HWND window, int timeoutMs = kWaitMs);
+
+std::vector<HWND> Children(HWND parent);
+// A child by class ("" for any) and caption ("" for any).
+HWND FindChild(HWND parent, const std::string& className, const std::string& caption);
+HWND FindChildById(HWND parent, int id);
+
+// Presses a button without waiting for what it starts, so a modal loop or a
+// long handler on the other side never blocks the driver.
+void Click(HWND button);
+// The same press delivered as the parent's WM_COMMAND, for windows that are
+// not yet ready to take mouse messages.
+void ClickCommand(HWND button);
+// Asks the window to close, as its close box does.
+void Close(HWND window);
+
+// A message box: its own top-level window with a text, an icon and buttons.
+struct Box {
+    HWND window = nullptr;
+    std::string caption;
+    std::string text;
+    std::vector<std::string> buttons;
+};
+Box ReadBox(HWND window);
+// Waits for a box of pid other than the windows in skip.
+bool WaitBox(DWORD pid, Box& box, const std::vector<HWND>& skip, int timeoutMs = kWaitMs);
+bool PressBoxButton(const Box& box, const std::string& caption);
+
+RECT WindowRect(HWND window);
+// The client area in screen coordinates.
+RECT ClientRectOnScreen(HWND window);
+SIZE ScreenSize();
+
+// Pixels copied from the screen, 0x00RRGGBB, top row first.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+inline int Red(uint32_t c) { return (c >> 16) & 0xFF; }
+inline int Green(uint32_t c) { return (c >> 8) & 0xFF; }
+inline int Blue(uint32_t c) { return c & 0xFF; }
+
+Image Capture(const RECT& onScreen);
+// Makes sure what is captured has been painted: waits for the window's
+// thread to answer (its paint comes first) and a little longer.
+void Settle(HWND window);
+bool SaveBmp(const Image& image, const std::string& path);
+
+// The install location record, HKCU\Software\Brackwen\KESTRAVON\GameDir.
+bool ClearRecord();
+bool SetRecordString(const std::string& value);
+bool SetRecordDword(DWORD value);
+// "" also when the value is missing.
+std::string ReadRecord();
+
+// Files, whole.
+bool ReadWholeFile(const std::string& path, std::string& out);
+bool WriteWholeFile(const std::string& path, const std::string& data);
+bool FileExists(const std::string& path);
+// Names in a folder, "." and ".." left out.
+std::vector<std::string> ListFolder(const std::string& folder);
+// Makes an empty folder (removing what was there, files one level deep).
+bool FreshFolder(const std::string& folder);
+
+// CP932 text made readable on a UTF-8 terminal.
+std::string ToUtf8(const std::string& cp932);
+// Fills the one %s of a message pattern.
+std::string Fill(const char* pattern, const std::string& arg);
+
+}  // namespace drv
