@@ -2,87 +2,50 @@
 // setting: starts it, finds its windows, presses their buttons and checks
 // what reached the registry and the disk.
 //
-//   locate_manual_test UPDATER.EXE WORKFOLDER [scenario...]
-//   locate_manual_test UPDATER.EXE WORKFOLDER pose-locate|pose-picker
-//
-// Every scenario starts from a cleared record and an empty folder of its own,
-// WORKFOLDER\<scenario>. Prints "ok name" or "FAIL name: why" per scenario;
-// the exit code is the number of failures. A pose leaves the window up, writes its outer
-// rectangle to WORKFOLDER\pose.txt and waits for WORKFOLDER\pose.done, so
-// that the caller can take a screenshot.
+// Runs in the bed with E2E_UPDATERS (Setup.exe is used), E2E_WORK and,
+// optionally, E2E_SHOTS, which receives locate-dialog.bmp and
+// folder-picker.bmp. Arguments pick cases by name. Every case starts from a
+// cleared record and an empty folder of its own under E2E_WORK.
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "driver/Check.h"
+#include "driver/Driver.h"
 #include "locate/win32/FolderPicker.h"
 #include "resources/Layouts.h"
 #include "resources/Texts.h"
 
 namespace {
 
-constexpr int kWaitMs = 10000;
 constexpr int kQuietMs = 1500;  // how long "nothing is shown" is watched for
 constexpr char kMainClass[] = "TForm1";
 constexpr char kLocateClass[] = "TForm3";
 constexpr char kPickerClass[] = "#32770";
 
+check::Suite* gSuite;
 std::string gUpdater;
-std::string gRoot;  // WORKFOLDER
-std::string gWork;  // the running scenario's own folder in it
+std::string gRoot;  // this program's folder under E2E_WORK
+std::string gWork;  // the running case's own folder in it
 
-struct Failure {
-    std::string why;
-};
+// Ends the case when condition fails.
+void Check(bool condition, const std::string& why) { gSuite->Require(condition, why); }
 
-void Check(bool condition, const std::string& why) {
-    if (!condition) throw Failure{why};
-}
+using drv::ClassOf;
+using drv::ReadRecord;
+using drv::TextOf;
 
-std::string TextOf(HWND window) {
-    char text[1024] = {};
-    // Marshalled across processes by the system, unlike a plain read.
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                        2000, nullptr);
-    return text;
-}
-
-std::string ClassOf(HWND window) {
-    char name[256] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-// The record, as the installer and the updater keep it.
-constexpr char kRecordPath[] = "Software\\Brackwen\\KESTRAVON";
-
-void ClearRecord() {
-    RegDeleteKeyA(HKEY_CURRENT_USER, kRecordPath);
-}
-
-void SetRecord(const std::string& value) {
-    HKEY key;
-    Check(RegCreateKeyExA(HKEY_CURRENT_USER, kRecordPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                          nullptr) == ERROR_SUCCESS,
-          "cannot create the record's key");
-    RegSetValueExA(key, texts::kRecordValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
-}
-
-// "<none>" when there is no value.
-std::string ReadRecord() {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRecordPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<none>";
-    char data[1024] = {};
-    DWORD size = sizeof data - 1;
-    DWORD type = 0;
-    LONG status = RegQueryValueExA(key, texts::kRecordValue, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS ? std::string(data) : "<none>";
+// Entries of the picker's tree above the subfolders of path: the root and
+// each folder down to path itself (plain ASCII paths only).
+int TreeDepth(const std::string& path) {
+    int separators = 0;
+    for (char c : path) separators += c == '\\';
+    return separators + 1;
 }
 
 bool IsFolder(const std::string& path) {
@@ -140,38 +103,13 @@ public:
     // cwd: the updater's current folder, where the picker opens.
     explicit Updater(std::string cwd = gWork + "\\cwd") {
         MakeFolder(cwd);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        std::string line = "\"" + gUpdater + "\"";
-        Check(CreateProcessA(gUpdater.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(),
-                             &startup, &process_),
-              "cannot start " + gUpdater);
+        process_ = drv::Start(gUpdater, cwd);
+        Check(process_.Started(), "cannot start " + gUpdater);
     }
-    ~Updater() {
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_.hProcess, 99);
-            WaitForSingleObject(process_.hProcess, kWaitMs);
-        }
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
+    // Never leaves a copy running into the next case.
+    ~Updater() { process_.Kill(); }
 
-    std::vector<HWND> VisibleWindows() const {
-        struct Search {
-            DWORD pid;
-            std::vector<HWND> found;
-        } search{process_.dwProcessId, {}};
-        EnumWindows(
-            [](HWND window, LPARAM lp) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(lp);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(window, &pid);
-                if (pid == s->pid && IsWindowVisible(window)) s->found.push_back(window);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.found;
-    }
+    std::vector<HWND> VisibleWindows() const { return drv::TopWindows(process_.Id()); }
 
     HWND Visible(const char* windowClass, const char* caption = nullptr) const {
         for (HWND window : VisibleWindows()) {
@@ -182,19 +120,20 @@ public:
 
     // Polls until the window shows; `forbidden` (a class) must not show meanwhile.
     HWND WaitFor(const char* windowClass, const char* caption = nullptr, const char* forbidden = nullptr) const {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < kWaitMs; Sleep(50)) {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < drv::kWaitMs; Sleep(50)) {
             if (forbidden) Check(!Visible(forbidden), std::string(forbidden) + " showed too early");
             if (HWND window = Visible(windowClass, caption)) return window;
             Check(!Ended(), std::string("ended while waiting for ") + windowClass);
         }
-        throw Failure{std::string("no window ") + windowClass + " " + (caption ? caption : "")};
+        Check(false, std::string("no window ") + windowClass + " " + (caption ? caption : ""));
+        return nullptr;
     }
 
     void WaitGone(HWND window, const char* what) const {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < kWaitMs; Sleep(50)) {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < drv::kWaitMs; Sleep(50)) {
             if (!IsWindow(window) || !IsWindowVisible(window)) return;
         }
-        throw Failure{std::string(what) + " stayed up"};
+        Check(false, std::string(what) + " stayed up");
     }
 
     // Watches for a while that exactly these windows stay up, and no other.
@@ -211,17 +150,16 @@ public:
         }
     }
 
-    bool Ended() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
+    bool Ended() const { return !process_.Running(); }
 
-    DWORD WaitExit() const {
-        Check(WaitForSingleObject(process_.hProcess, kWaitMs) == WAIT_OBJECT_0, "the updater did not end");
-        DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
+    long WaitExit() const {
+        long code = process_.WaitExit();
+        Check(code != -1, "the updater did not end");
         return code;
     }
 
 private:
-    PROCESS_INFORMATION process_ = {};
+    drv::Process process_;
 };
 
 // Presses a button the way a click does, without needing the window active.
@@ -238,7 +176,7 @@ void Answer(HWND box, const char* caption) {
         HWND button = GetDlgItem(box, id);
         if (button && TextOf(button) == caption) return Press(box, id);
     }
-    throw Failure{std::string("no button ") + caption};
+    Check(false, std::string("no button ") + caption);
 }
 
 HWND OpenPicker(const Updater& updater, HWND locate) {
@@ -283,11 +221,11 @@ void FirstStartExitEndsProgram(bool closeBox) {
     Check(Centred(locate), "locate dialog not centred");
     if (closeBox) CloseBox(locate);
     else Press(locate, kIdLocateButton3);
-    for (DWORD start = GetTickCount(); !updater.Ended() && GetTickCount() - start < kWaitMs; Sleep(20)) {
+    for (DWORD start = GetTickCount(); !updater.Ended() && GetTickCount() - start < drv::kWaitMs; Sleep(20)) {
         Check(!updater.Visible(kMainClass), "main window showed");
     }
     Check(updater.WaitExit() == 0, "exit code not 0");
-    Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
+    Check(ReadRecord().empty(), "record written: " + ReadRecord());
 }
 
 void PickerOpensAtCurrentFolderAndCancelChangesNothing() {
@@ -307,7 +245,7 @@ void PickerOpensAtCurrentFolderAndCancelChangesNothing() {
     CloseBox(picker);
     updater.WaitGone(picker, "picker");
     updater.ExpectOnly({locate}, "after the close box");
-    Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
+    Check(ReadRecord().empty(), "record written: " + ReadRecord());
     CloseBox(locate);
     Check(updater.WaitExit() == 0, "exit code not 0");
 }
@@ -329,7 +267,7 @@ void FolderWithoutMarkerFileStoresNothing(const std::string& folder) {
     HWND picker = PickAndAccept(updater, locate, folder);
     updater.WaitGone(picker, "picker");
     updater.ExpectOnly({locate}, "after a folder without the marker");
-    Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
+    Check(ReadRecord().empty(), "record written: " + ReadRecord());
     Press(locate, kIdLocateButton3);
     Check(updater.WaitExit() == 0, "exit code not 0");
 }
@@ -354,7 +292,7 @@ void NewFolderIsCreatedOnYesButNotStored() {
     updater.WaitGone(picker, "picker");
     updater.ExpectOnly({locate}, "after yes");
     Check(IsFolder(folder), "folder not created");
-    Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
+    Check(ReadRecord().empty(), "record written: " + ReadRecord());
     Press(locate, kIdLocateButton3);
     Check(updater.WaitExit() == 0, "exit code not 0");
 }
@@ -367,7 +305,7 @@ void EmptyPathShowsCannotCreate() {
     Answer(ask, texts::kButtonYes);
     updater.WaitGone(picker, "picker");
     HWND error = nullptr;
-    for (DWORD start = GetTickCount(); !error && GetTickCount() - start < kWaitMs; Sleep(50)) {
+    for (DWORD start = GetTickCount(); !error && GetTickCount() - start < drv::kWaitMs; Sleep(50)) {
         HWND box = updater.Visible(kMessageDialogClass);
         if (box && box != ask) error = box;
     }
@@ -377,7 +315,7 @@ void EmptyPathShowsCannotCreate() {
     Answer(error, texts::kButtonOk);
     updater.WaitGone(error, "error box");
     updater.ExpectOnly({locate}, "after the error");
-    Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
+    Check(ReadRecord().empty(), "record written: " + ReadRecord());
     Press(locate, kIdLocateButton3);
     Check(updater.WaitExit() == 0, "exit code not 0");
 }
@@ -404,7 +342,7 @@ void HelpExplainsAndDriveListOpensItsRoot() {
     updater.WaitGone(picker, "picker");
     Press(locate, kIdLocateButton3);
     Check(updater.WaitExit() == 0, "exit code not 0");
-    Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
+    Check(ReadRecord().empty(), "record written: " + ReadRecord());
 }
 
 void Keys(std::initializer_list<WORD> keys) {
@@ -436,21 +374,22 @@ void KeyboardOpensFoldersAndEscCancels() {
     Keys({VK_RETURN});
     Check(IsWindowVisible(picker), "Enter in the tree accepted");
     int after = static_cast<int>(SendMessageA(tree, LB_GETCOUNT, 0, 0));
-    // C:\, bed, work, the scenario's folder, cwd, then a and b; once a is
-    // open: the same down to a, then inner1 and inner2.
-    Check(before == 7 && after == 8, "the tree did not open a (" + std::to_string(before) + " -> " +
-                                         std::to_string(after) + " entries)");
-    Check(SendMessageA(tree, LB_GETCURSEL, 0, 0) == 5, "a is not the selected folder");
+    // Before: the folders down to cwd, then a and b; once a is open: the
+    // same down to a, then inner1 and inner2.
+    int depth = TreeDepth(gWork + "\\cwd");
+    Check(before == depth + 2 && after == depth + 3, "the tree did not open a (" + std::to_string(before) +
+                                                         " -> " + std::to_string(after) + " entries)");
+    Check(SendMessageA(tree, LB_GETCURSEL, 0, 0) == depth, "a is not the selected folder");
     Keys({VK_ESCAPE});
     updater.WaitGone(picker, "picker");
     updater.ExpectOnly({locate}, "after Esc");
-    Check(ReadRecord() == "<none>", "record written: " + ReadRecord());
+    Check(ReadRecord().empty(), "record written: " + ReadRecord());
     Press(locate, kIdLocateButton3);
     Check(updater.WaitExit() == 0, "exit code not 0");
 }
 
 void MovedDialogIsCentredAgain() {
-    SetRecord(GameFolder("game") + "\\");
+    Check(drv::SetRecordString(GameFolder("game") + "\\"), "cannot set the record");
     Updater updater;
     HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
     Press(main, kIdMainButton4);
@@ -472,7 +411,7 @@ void MovedDialogIsCentredAgain() {
 void ChangedDestinationIsUpdated() {
     std::string before = GameFolder("before");
     std::string after = GameFolder("after");
-    SetRecord(before + "\\");
+    Check(drv::SetRecordString(before + "\\"), "cannot set the record");
     Updater updater;
     HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
     Press(main, kIdMainButton4);
@@ -489,51 +428,44 @@ void ChangedDestinationIsUpdated() {
     Check(!IsFile(before + "\\" + texts::kTargetFile), "old folder updated");
 }
 
-// ---- poses for screenshots ----
+// ---- screenshots ----
 
-void Pose(HWND window) {
-    RECT r;
-    GetWindowRect(window, &r);
-    std::string pose = gRoot + "\\pose.txt";
-    FILE* out = fopen((pose + ".tmp").c_str(), "w");
-    Check(out != nullptr, "cannot write the pose");
-    fprintf(out, "%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
-    fclose(out);
-    MoveFileA((pose + ".tmp").c_str(), pose.c_str());
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(100)) {
-        if (IsFile(gRoot + "\\pose.done")) return;
-    }
-    throw Failure{"nobody took the picture"};
+void Snap(HWND window, const std::string& name) {
+    std::string shots = getenv("E2E_SHOTS") ? getenv("E2E_SHOTS") : "";
+    if (shots.empty()) return;
+    drv::Settle(window);
+    Check(drv::SaveBmp(drv::Capture(drv::WindowRect(window)), shots + "\\" + name + ".bmp"),
+          "cannot save " + name);
 }
 
-void PoseLocate() {
-    Updater updater;
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
-    Sleep(500);
-    Pose(locate);
-}
-
-void PosePicker() {
-    // Right under WORKFOLDER, so that the picture shows a short tree.
-    std::string games = gRoot + "\\Games";
+void Screenshots() {
+    // Right under E2E_WORK, so that the picture shows a short tree.
+    std::string games = std::string(getenv("E2E_WORK")) + "\\Games";
     MakeFolder(games + "\\Vesperlin");
     PutFile(games + "\\Vesperlin\\MG_DATA.MBL");
     MakeFolder(games + "\\Other");
     Updater updater(games);
     HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    Snap(locate, "locate-dialog");
     HWND picker = OpenPicker(updater, locate);
     // Select the game's folder the way a click does: the subfolders come in
-    // name order after the four folders above, so "Vesperlin" is the last.
+    // name order after the folders above, so "Vesperlin" is the last.
     // (Wine passes owner-drawn list texts across processes cut short, so
     // the entry cannot be found by its text from here.)
     HWND tree = GetDlgItem(picker, kIdPickerTree);
     int last = static_cast<int>(SendMessageA(tree, LB_GETCOUNT, 0, 0)) - 1;
-    Check(last == 5, "the tree shows " + std::to_string(last + 1) + " entries");
+    Check(last == TreeDepth(games) + 1, "the tree shows " + std::to_string(last + 1) + " entries");
     SendMessageA(tree, LB_SETCURSEL, last, 0);
     PostMessageA(picker, WM_COMMAND, MAKEWPARAM(kIdPickerTree, LBN_SELCHANGE), reinterpret_cast<LPARAM>(tree));
-    Sleep(500);
-    Check(TextOf(GetDlgItem(picker, kIdPickerName)) == games + "\\Vesperlin", "selection not in the field: " + TextOf(GetDlgItem(picker, kIdPickerName)));
-    Pose(picker);
+    std::string field;
+    drv::WaitUntil([&] { return (field = TextOf(GetDlgItem(picker, kIdPickerName))) == games + "\\Vesperlin"; },
+                   3000);
+    Check(field == games + "\\Vesperlin", "selection not in the field: " + field);
+    Snap(picker, "folder-picker");
+    Press(picker, IDCANCEL);
+    updater.WaitGone(picker, "picker");
+    Press(locate, kIdLocateButton3);
+    Check(updater.WaitExit() == 0, "exit code not 0");
 }
 
 struct Scenario {
@@ -544,12 +476,17 @@ struct Scenario {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        fprintf(stderr, "usage: %s UPDATER.EXE WORKFOLDER [scenario...]\n", argv[0]);
+    check::Suite suite(argc, argv);
+    gSuite = &suite;
+    const char* updaters = getenv("E2E_UPDATERS");
+    const char* work = getenv("E2E_WORK");
+    if (!updaters || !work) {
+        fprintf(stderr, "E2E_UPDATERS and E2E_WORK must name the bed's folders\n");
         return 2;
     }
-    gUpdater = argv[1];
-    gRoot = argv[2];
+    gUpdater = std::string(updaters) + "\\Setup.exe";
+    gRoot = std::string(work) + "\\locate-manual";
+    MakeFolder(gRoot);
     const std::vector<Scenario> scenarios = {
         {"first-start-exit-button-ends-program", [] { FirstStartExitEndsProgram(false); }},
         {"first-start-close-box-ends-program", [] { FirstStartExitEndsProgram(true); }},
@@ -584,29 +521,17 @@ int main(int argc, char** argv) {
         {"empty-path-shows-cannot-create", EmptyPathShowsCannotCreate},
         {"moved-dialog-centred-again", MovedDialogIsCentredAgain},
         {"changed-destination-is-updated", ChangedDestinationIsUpdated},
-        {"pose-locate", PoseLocate},
-        {"pose-picker", PosePicker},
+        {"screenshots", Screenshots},
     };
-    std::vector<std::string> wanted(argv + 3, argv + argc);
-    int failures = 0;
     for (const Scenario& s : scenarios) {
-        bool pose = std::string(s.name).rfind("pose-", 0) == 0;
-        bool chosen = wanted.empty() ? !pose : false;
-        for (const std::string& w : wanted) chosen = chosen || w == s.name;
-        if (!chosen) continue;
-        ClearRecord();
-        gWork = gRoot + "\\" + s.name;
-        RemoveTree(gWork);
-        MakeFolder(gWork);
-        try {
+        suite.Case(s.name, [&] {
+            drv::ClearRecord();
+            gWork = gRoot + "\\" + s.name;
+            RemoveTree(gWork);
+            MakeFolder(gWork);
             s.run();
-            printf("ok %s\n", s.name);
-        } catch (const Failure& f) {
-            printf("FAIL %s: %s\n", s.name, f.why.c_str());
-            ++failures;
-        }
-        fflush(stdout);
-        ClearRecord();
+        });
+        drv::ClearRecord();
     }
-    return failures;
+    return suite.Finish();
 }

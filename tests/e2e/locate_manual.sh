@@ -1,49 +1,34 @@
 #!/bin/bash
-# Runs the locate dialog's manual-setting scenarios under wine64 in a private
-# bed. With --shots DIR it also saves the locate dialog and the folder picker
-# as DIR/locate-dialog.png and DIR/folder-picker.png.
+# Runs LocateManualTest (the locate dialog's manual setting) under wine64 in
+# a private bed, against the Setup.exe of a Windows build folder. With
+# --shots DIR it also saves the locate dialog and the folder picker there as
+# locate-dialog.png and folder-picker.png.
 #
-#   tests/e2e/locate_manual.sh UPDATER.EXE LOCATE_MANUAL_TEST.EXE [--shots DIR] [scenario...]
+#   tests/e2e/locate_manual.sh BUILD_DIR [--shots DIR] [case...]
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-updater=$1 driver=$2
-shift 2
+build=$(cd "$1" && pwd) || exit 2
+shift
 shots=
 if [ "${1:-}" = --shots ]; then shots=$(mkdir -p "$2" && cd "$2" && pwd); shift 2; fi
 
 . "$here/bed.sh"
 bed_up || exit 2
-bin=$(bed_put bin "$updater" "$driver")
-exe="$bin\\$(basename "$updater")"
-test="$bin\\$(basename "$driver")"
-work='C:\bed\work'
-unix_work="$WINEPREFIX/drive_c/bed/work"
-mkdir -p "$unix_work"
+export E2E_UPDATERS E2E_WORK E2E_SHOTS
+E2E_UPDATERS=$(bed_put updaters "$build/updaters/Setup.exe")
+bin=$(bed_put bin "$build/e2e/LocateManualTest.exe")
+E2E_WORK='C:\bed\work'
+mkdir -p "$WINEPREFIX/drive_c/bed/work" "$WINEPREFIX/drive_c/bed/shots"
+E2E_SHOTS=
+[ -n "$shots" ] && E2E_SHOTS='C:\bed\shots'
 
-bed_wine "$test" "$exe" "$work" "$@"
+bed_wine "$bin\\LocateManualTest.exe" "$@"
 status=$?
 
-# pose NAME FILE: leaves the window up, crops the screen to it.
-pose() {
-    rm -f "$unix_work/pose.txt" "$unix_work/pose.done"
-    bed_wine "$test" "$exe" "$work" "pose-$1" &
-    local pid=$! i
-    for i in $(seq 1 200); do
-        [ -s "$unix_work/pose.txt" ] && break
-        sleep 0.1
-    done
-    if [ -s "$unix_work/pose.txt" ]; then
-        import -display "$DISPLAY" -window root -crop "$(tr -d '\r\n' <"$unix_work/pose.txt")" +repage "$2" ||
-            status=1
-    else
-        bed_log "no pose for $1"
-        status=1
-    fi
-    touch "$unix_work/pose.done"
-    wait "$pid" || status=1
-}
 if [ -n "$shots" ]; then
-    pose locate "$shots/locate-dialog.png"
-    pose picker "$shots/folder-picker.png"
+    for name in locate-dialog folder-picker; do
+        bmp="$WINEPREFIX/drive_c/bed/shots/$name.bmp"
+        if [ -f "$bmp" ]; then convert "$bmp" "$shots/$name.png"; else status=1; fi
+    done
 fi
 exit "$status"
