@@ -1,0 +1,147 @@
+// Folders per second of the automatic search against a bare FindFirstFileA
+// walk of the same drives, in one run, with the real locate dialog on screen.
+// The search should find the marker only on the last fixed drive's root, so
+// that it walks everything before and ends without a box.
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "locate/FolderWalk.h"
+#include "locate/win32/LocateDialog.h"
+#include "platform/win32/Win32FileSystem.h"
+
+namespace {
+
+double Now() {
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+long BareWalk(const std::string& folder) {
+    long folders = 1;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*.*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return folders;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        if (!strcmp(entry.cFileName, ".") || !strcmp(entry.cFileName, "..")) continue;
+        folders += BareWalk(folder + "\\" + entry.cFileName);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return folders;
+}
+
+long BareWalkAllFixed() {
+    long folders = 0;
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        const char root[] = {letter, ':', '\\', '\0'};
+        if (GetDriveTypeA(root) == DRIVE_FIXED) folders += BareWalk(std::string(1, letter) + ":");
+    }
+    return folders;
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// The search's walk with a chosen share of the dialog work per folder.
+class PartView : public SearchView {
+public:
+    PartView(bool text, bool repaint, bool pump) : text_(text), repaint_(repaint), pump_(pump) {}
+    void ShowRunning(bool) override {}
+    void ShowProgress(const char* line) override {
+        ++folders;
+        if (text_) SetWindowTextA(Form3.label6, line);
+        if (repaint_) UpdateWindow(Form3.window);
+    }
+    void PumpMessages() override {
+        if (pump_) Pump();
+    }
+    bool Ended() override { return false; }
+    void ShowNotFound() override {}
+    Error StoreFolder(const char*) override { return {}; }
+    void CloseDialog() override {}
+    long folders = 0;
+
+private:
+    bool text_, repaint_, pump_;
+};
+
+struct Row {
+    const char* name;
+    std::vector<double> seconds;
+    long folders = 0;
+};
+
+double Best(const Row& row) { return *std::min_element(row.seconds.begin(), row.seconds.end()); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int rounds = argc > 1 ? atoi(argv[1]) : 3;
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    if (Error e = CreateLocateDialog(instance, nullptr)) {
+        fprintf(stderr, "no dialog: %s\n", e.Text());
+        return 1;
+    }
+    ShowWindow(Form3.window, SW_SHOW);
+    UpdateWindow(Form3.window);
+    Pump();
+
+    BareWalkAllFixed();  // the same cache for every row
+    Row rows[] = {
+        {"bare FindFirstFileA walk", {}},
+        {"search (Button1Click)", {}},
+        {"  walk only", {}},
+        {"  walk + label text", {}},
+        {"  walk + label text + repaint", {}},
+        {"  walk + pump", {}},
+    };
+    for (int round = 0; round < rounds; ++round) {
+        double t0 = Now();
+        rows[0].folders = BareWalkAllFixed();
+        rows[0].seconds.push_back(Now() - t0);
+
+        Form3.ended = false;
+        t0 = Now();
+        Error e = Button1Click(Form3);
+        rows[1].seconds.push_back(Now() - t0);
+        rows[1].folders = rows[0].folders;
+        if (e || !Form3.ended) fprintf(stderr, "search did not end with a find: %s\n", e.Text());
+
+        const bool parts[][3] = {{false, false, false}, {true, false, false}, {true, true, false},
+                                 {false, false, true}};
+        for (int p = 0; p < 4; ++p) {
+            PartView view(parts[p][0], parts[p][1], parts[p][2]);
+            Win32FileSystem fileSystem;
+            SearchState state;
+            t0 = Now();
+            for (char letter = 'A'; letter <= 'Z'; ++letter) {
+                if (fileSystem.TypeOfDrive(letter) != DriveType::kFixed) continue;
+                const char root[] = {letter, ':', '\0'};
+                SearchFolder(state, fileSystem, view, root);
+            }
+            rows[2 + p].seconds.push_back(Now() - t0);
+            rows[2 + p].folders = view.folders;
+        }
+    }
+
+    double bare = static_cast<double>(rows[0].folders) / Best(rows[0]);
+    printf("%-32s %8s %10s %12s %8s\n", "walk", "folders", "best s", "folders/s", "vs bare");
+    for (const Row& row : rows) {
+        double rate = static_cast<double>(row.folders) / Best(row);
+        printf("%-32s %8ld %10.3f %12.0f %8.2f\n", row.name, row.folders, Best(row), rate, bare / rate);
+    }
+    return 0;
+}
