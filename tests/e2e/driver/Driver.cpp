@@ -335,6 +335,10 @@ bool SetRecordDword(DWORD value) {
     return SetRecordValue(REG_DWORD, &value, sizeof value);
 }
 
+bool SetRecordRaw(DWORD type, const std::string& bytes) {
+    return SetRecordValue(type, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
 std::string ReadRecord() {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";

@@ -107,6 +107,8 @@ bool SaveBmp(const Image& image, const std::string& path);
 bool ClearRecord();
 bool SetRecordString(const std::string& value);
 bool SetRecordDword(DWORD value);
+// Any type, the bytes as given (a string's closing NUL included by the caller).
+bool SetRecordRaw(DWORD type, const std::string& bytes);
 // "" also when the value is missing.
 std::string ReadRecord();
 

@@ -1,0 +1,198 @@
+// The main window as the user meets it: single copy, place, size, buttons and banner.
+#include <vector>
+
+#include "driver/Updater.h"
+#include "resources/Texts.h"
+
+namespace {
+
+constexpr int kOuterWidth = 534;
+constexpr int kOuterHeight = 272;
+constexpr int kBannerLeft = 8;
+constexpr int kBannerTop = 8;
+constexpr int kBannerWidth = 512;
+constexpr int kBannerHeight = 185;
+constexpr int kLineHeight = 17;  // a 16-pixel cell, and one row of slack
+
+struct ButtonPlace {
+    const char* caption;
+    int x, y, width, height;
+};
+constexpr ButtonPlace kButtons[] = {
+    {texts::kStartUpdate, 8, 200, 113, 33},
+    {texts::kQuit, 432, 200, 83, 33},
+    {texts::kChangeDestination, 296, 200, 113, 33},
+};
+
+std::string Num(long v) {
+    return std::to_string(v);
+}
+
+bool InTextBand(int row) {
+    for (const texts::BannerLine& line : texts::kBannerLines) {
+        if (row >= line.y && row < line.y + kLineHeight) return true;
+    }
+    return false;
+}
+
+// Points the record at a fresh game folder so that the main window comes up
+// alone, without the locate dialog.
+void UseGameFolder(check::Suite& suite, const std::string& name) {
+    suite.Require(drv::SetRecordString(bed::MakeGameFolder(name) + "\\"), "cannot set the record");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    check::Suite suite(argc, argv);
+
+    suite.Case("main window: caption, outer size 534 x 272, centred on the screen", [&] {
+        UseGameFolder(suite, "place");
+        bed::Running app;
+        suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");
+        RECT r = drv::WindowRect(app.main);
+        SIZE screen = drv::ScreenSize();
+        suite.ExpectEq(drv::TextOf(app.main), std::string(texts::kMainCaption), "caption");
+        suite.ExpectEq(r.right - r.left, long{kOuterWidth}, "outer width");
+        suite.ExpectEq(r.bottom - r.top, long{kOuterHeight}, "outer height");
+        // C++ division truncates toward zero, as the centring must.
+        suite.ExpectEq(r.left, long{(screen.cx - kOuterWidth) / 2}, "left on a " + Num(screen.cx) + " wide screen");
+        suite.ExpectEq(r.top, long{(screen.cy - kOuterHeight) / 2}, "top on a " + Num(screen.cy) + " high screen");
+        LONG style = GetWindowLongA(app.main, GWL_STYLE);
+        suite.Expect((style & WS_THICKFRAME) && (style & WS_MINIMIZEBOX) && (style & WS_MAXIMIZEBOX) &&
+                         (style & WS_SYSMENU),
+                     "a sizeable frame with the standard title-bar buttons");
+        bed::Snap(app.main, "main-window");
+        suite.ExpectEq(bed::Quit(app), 0L, "exit code after 終了");
+    });
+
+    suite.Case("main window: the three buttons at their places, in tab order", [&] {
+        UseGameFolder(suite, "buttons");
+        bed::Running app;
+        suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");
+        RECT client = drv::ClientRectOnScreen(app.main);
+        std::vector<HWND> tabOrder;
+        for (const ButtonPlace& b : kButtons) {
+            HWND button = bed::MainButton(app, b.caption);
+            if (!suite.Expect(button != nullptr, std::string("no button ") + b.caption)) continue;
+            RECT r = drv::WindowRect(button);
+            suite.ExpectEq(r.left - client.left, long{b.x}, std::string(b.caption) + " left");
+            suite.ExpectEq(r.top - client.top, long{b.y}, std::string(b.caption) + " top");
+            suite.ExpectEq(r.right - r.left, long{b.width}, std::string(b.caption) + " width");
+            suite.ExpectEq(r.bottom - r.top, long{b.height}, std::string(b.caption) + " height");
+            suite.Expect(IsWindowVisible(button) && IsWindowEnabled(button),
+                         std::string(b.caption) + " visible and enabled");
+            tabOrder.push_back(button);
+        }
+        // Tab walks the children in z order: each tab stop follows the one before.
+        if (tabOrder.size() == 3) {
+            HWND prev = tabOrder[0];
+            for (size_t i = 1; i < tabOrder.size(); ++i) {
+                HWND next = prev;
+                do {
+                    next = GetWindow(next, GW_HWNDNEXT);
+                } while (next && !(GetWindowLongA(next, GWL_STYLE) & WS_TABSTOP));
+                suite.Expect(next == tabOrder[i], std::string("tab goes from ") + drv::TextOf(prev) + " to " +
+                                                      drv::TextOf(tabOrder[i]));
+                prev = tabOrder[i];
+            }
+        }
+        suite.ExpectEq(bed::Quit(app), 0L, "exit code after 終了");
+    });
+
+    suite.Case("banner: rows blue 255 down to 1, white text only where the six lines are", [&] {
+        UseGameFolder(suite, "banner");
+        bed::Running app;
+        suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");
+        drv::Settle(app.main);
+        RECT client = drv::ClientRectOnScreen(app.main);
+        RECT area = {client.left + kBannerLeft, client.top + kBannerTop, client.left + kBannerLeft + kBannerWidth,
+                     client.top + kBannerTop + kBannerHeight};
+        drv::Image image = drv::Capture(area);
+        suite.Require(image.width == kBannerWidth && image.height == kBannerHeight, "capture failed");
+        int wrongRows = 0;
+        int strayRows = 0;
+        std::string firstWrong;
+        for (int row = 0; row < kBannerHeight; ++row) {
+            const uint32_t shade = static_cast<uint32_t>(((kBannerHeight - row) * 255) / kBannerHeight);
+            int plain = 0;
+            for (int x = 0; x < kBannerWidth; ++x) plain += image.At(x, row) == shade;
+            bool text = InTextBand(row);
+            // Text covers a small share of a row; the rest is the shade.
+            if (plain < kBannerWidth / 3 || (!text && plain != kBannerWidth)) {
+                if (text) ++wrongRows; else ++strayRows;
+                if (firstWrong.empty()) {
+                    char seen[64];
+                    snprintf(seen, sizeof seen, "row %d: %d of %d pixels blue %u, pixel 0 is %06x", row, plain,
+                             kBannerWidth, shade, image.At(0, row));
+                    firstWrong = seen;
+                }
+            }
+        }
+        suite.Expect(wrongRows == 0 && strayRows == 0,
+                     "rows not shaded as they should be: " + Num(wrongRows) + " in text lines, " +
+                         Num(strayRows) + " between them; first: " + firstWrong);
+        for (const texts::BannerLine& line : texts::kBannerLines) {
+            int white = 0;
+            int leftmost = kBannerWidth;
+            for (int row = line.y; row < line.y + kLineHeight && row < kBannerHeight; ++row) {
+                for (int x = 0; x < kBannerWidth; ++x) {
+                    if (image.At(x, row) == 0xFFFFFF) {
+                        ++white;
+                        if (x < leftmost) leftmost = x;
+                    }
+                }
+            }
+            suite.Expect(white > 40, "line at y " + Num(line.y) + " has " + Num(white) + " white pixels");
+            suite.Expect(leftmost >= 10 && leftmost <= 14,
+                         "line at y " + Num(line.y) + " starts at x " + Num(leftmost) + ", not at 10");
+        }
+        if (!bed::Env("E2E_SHOTS").empty()) {
+            drv::SaveBmp(image, bed::Env("E2E_SHOTS") + "\\banner.bmp");
+        }
+        suite.ExpectEq(bed::Quit(app), 0L, "exit code after 終了");
+    });
+
+    suite.Case("second copy: exits 1 at once and shows nothing; the first is unaffected", [&] {
+        UseGameFolder(suite, "second");
+        bed::Running first;
+        suite.Require(bed::StartUpdater("Setup", first), "the main window never appeared");
+        RECT before = drv::WindowRect(first.main);
+        drv::Process second = drv::Start(bed::UpdaterPath("Setup"));
+        suite.Require(second.Started(), "the second copy did not start");
+        int windowsSeen = 0;
+        drv::WaitUntil(
+            [&] {
+                windowsSeen += static_cast<int>(drv::TopWindows(second.Id(), false).size());
+                return !second.Running();
+            },
+            10000);
+        suite.ExpectEq(second.WaitExit(0), 1L, "exit code of the second copy");
+        suite.ExpectEq(windowsSeen, 0, "windows the second copy made");
+        suite.Expect(first.process.Running(), "the first copy still runs");
+        RECT after = drv::WindowRect(first.main);
+        suite.Expect(IsWindowVisible(first.main) && EqualRect(&before, &after), "the first window stays as it was");
+        suite.ExpectEq(drv::TopWindows(first.process.Id()).size(), size_t{1}, "windows of the first copy");
+        suite.ExpectEq(bed::Quit(first), 0L, "exit code of the first copy after 終了");
+
+        // The guard is released at the end: the next start is a first copy again.
+        bed::Running third;
+        suite.Expect(bed::StartUpdater("Setup", third), "a copy started after the first ended shows its window");
+        suite.ExpectEq(bed::Quit(third), 0L, "exit code of that copy");
+    });
+
+    suite.Case("close box ends the program with 0 and leaves the game alone", [&] {
+        UseGameFolder(suite, "closebox");
+        std::string folder = bed::Env("E2E_WORK") + "\\closebox";
+        bed::Running app;
+        suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");
+        drv::Close(app.main);
+        suite.ExpectEq(app.process.WaitExit(), 0L, "exit code");
+        std::string now, old;
+        drv::ReadWholeFile(folder + "\\" + texts::kTargetFile, now);
+        drv::ReadWholeFile(bed::OldGame(), old);
+        suite.Expect(now == old, "kestravon.exe is still the old build");
+    });
+
+    return suite.Finish();
+}

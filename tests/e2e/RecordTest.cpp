@@ -1,0 +1,97 @@
+// What the install location record does at start-up: a bad value is shown
+// and survived, an empty one opens the locate dialog, an expandable string counts.
+#include <vector>
+
+#include "driver/Updater.h"
+#include "resources/Texts.h"
+
+namespace {
+
+std::string WithNul(const std::string& s) {
+    return s + std::string(1, '\0');
+}
+
+struct BadType {
+    const char* name;
+    DWORD type;
+    std::string bytes;
+};
+
+// Dismisses whatever the program still shows, so that the next case starts clean.
+void CloseEverything(bed::Running& app) {
+    for (int round = 0; round < 10 && app.process.Running(); ++round) {
+        for (HWND w : drv::TopWindows(app.process.Id())) drv::Close(w);
+        if (app.process.WaitExit(500) >= 0) return;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    check::Suite suite(argc, argv);
+
+    const std::vector<BadType> badTypes = {
+        {"record: GameDir as a DWORD is refused in an error box; the program keeps running", REG_DWORD,
+         std::string("\x01\x00\x00\x00", 4)},
+        {"record: GameDir as binary data is refused in an error box; the program keeps running", REG_BINARY,
+         WithNul("C:\\")},
+        {"record: GameDir as a multi-string is refused in an error box; the program keeps running", REG_MULTI_SZ,
+         WithNul(WithNul("C:\\"))},
+    };
+    for (const BadType& bad : badTypes) {
+        suite.Case(bad.name, [&] {
+            suite.Require(drv::ClearRecord() && drv::SetRecordRaw(bad.type, bad.bytes), "cannot set the record");
+            bed::Running app;
+            app.process = drv::Start(bed::UpdaterPath("Setup"));
+            suite.Require(app.process.Started(), "the updater did not start");
+            HWND boxWindow = drv::WaitWindow(app.process.Id(), "Setup");
+            suite.Require(boxWindow != nullptr, "no box captioned Setup appeared");
+            drv::WaitUntil([&] { return !drv::ReadBox(boxWindow).buttons.empty(); }, 2000);
+            drv::Box box = drv::ReadBox(boxWindow);
+            bed::ExpectBoxAndPress(suite, box, "Setup",
+                                   bed::ErrorText(texts::kValueWrongType, texts::kRecordValue));
+            Sleep(500);
+            suite.Expect(app.process.Running(), "the program keeps running after the box");
+            suite.Expect(!drv::TopWindows(app.process.Id()).empty(), "the program still shows a window");
+            CloseEverything(app);
+        });
+    }
+
+    suite.Case("record: GameDir as an expandable string is read like a string", [&] {
+        std::string folder = bed::MakeGameFolder("expand");
+        suite.Require(drv::ClearRecord() && drv::SetRecordRaw(REG_EXPAND_SZ, WithNul(folder + "\\")),
+                      "cannot set the record");
+        bed::Running app;
+        suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");
+        suite.ExpectEq(drv::TopWindows(app.process.Id()).size(), size_t{1}, "windows shown (main only)");
+        suite.ExpectEq(bed::Quit(app), 0L, "exit code after 終了");
+    });
+
+    struct Empty {
+        const char* name;
+        bool keyPresent;
+    };
+    const Empty empties[] = {
+        {"record: no record at all opens the locate dialog; closing it ends the program", false},
+        {"record: an empty GameDir opens the locate dialog; closing it ends the program", true},
+    };
+    for (const Empty& empty : empties) {
+        suite.Case(empty.name, [&] {
+            suite.Require(drv::ClearRecord(), "cannot clear the record");
+            if (empty.keyPresent) suite.Require(drv::SetRecordString(""), "cannot set the record");
+            bed::Running app;
+            app.process = drv::Start(bed::UpdaterPath("Setup"));
+            suite.Require(app.process.Started(), "the updater did not start");
+            HWND dialog = drv::WaitWindow(app.process.Id(), texts::kLocateCaption);
+            suite.Require(dialog != nullptr, "the locate dialog never appeared");
+            bed::Snap(dialog, "locate-at-start");
+            HWND quit = drv::FindChild(dialog, "Button", texts::kQuit);
+            suite.Require(quit != nullptr, "the locate dialog has no 終了 button");
+            drv::Click(quit);
+            suite.ExpectEq(app.process.WaitExit(), 0L, "exit code after the dialog's 終了");
+            suite.ExpectEq(drv::ReadRecord(), std::string(), "the record stays empty");
+        });
+    }
+
+    return suite.Finish();
+}

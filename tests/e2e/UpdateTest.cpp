@@ -1,0 +1,185 @@
+// The update operation end to end: the start button, the file it writes, the
+// boxes it shows, and that no failure harms the old kestravon.exe.
+#include <functional>
+#include <vector>
+
+#include "driver/Updater.h"
+#include "resources/Texts.h"
+
+namespace {
+
+std::string Target(const std::string& folder) {
+    return folder + "\\" + texts::kTargetFile;
+}
+
+std::string Contents(const std::string& path) {
+    std::string data;
+    if (!drv::ReadWholeFile(path, data)) return "<unreadable>";
+    return data;
+}
+
+// Presses the start button and waits for the box that answers it.
+bool StartUpdate(check::Suite& suite, const bed::Running& app, drv::Box& box) {
+    HWND start = bed::MainButton(app, texts::kStartUpdate);
+    suite.Require(start != nullptr, "no start button");
+    drv::Click(start);
+    return bed::WaitBox(app, box, 30000);
+}
+
+void ExpectCentred(check::Suite& suite, HWND window) {
+    RECT r = drv::WindowRect(window);
+    SIZE screen = drv::ScreenSize();
+    long dx = (r.left + r.right) / 2 - screen.cx / 2;
+    long dy = (r.top + r.bottom) / 2 - screen.cy / 2;
+    suite.Expect(dx >= -1 && dx <= 1 && dy >= -1 && dy <= 1,
+                 "box off the screen's centre by " + std::to_string(dx) + ", " + std::to_string(dy));
+}
+
+struct GoodUpdate {
+    const char* name;
+    const char* updater;
+    bool oldFilePresent;
+};
+constexpr GoodUpdate kGoodUpdates[] = {
+    {"update: the old kestravon.exe is replaced by the payload", "Setup", true},
+    {"update: a missing kestravon.exe is created in the existing folder", "Setup", false},
+    {"update: an empty payload leaves an empty kestravon.exe and still completes", "Setup-empty", true},
+};
+
+// A failure the user must see in a box while the old file stays whole.
+struct FailedUpdate {
+    const char* name;
+    const char* updater;
+    // Sets up the folder and returns the record's value; "" skips the case.
+    std::function<std::string(const std::string& folder)> prepare;
+    std::function<std::string(const std::string& target)> message;
+    std::function<void()> release;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    check::Suite suite(argc, argv);
+    const std::string work = bed::Env("E2E_WORK");
+
+    for (const GoodUpdate& good : kGoodUpdates) {
+        suite.Case(good.name, [&] {
+            std::string folder = bed::MakeGameFolder("good");
+            if (!good.oldFilePresent) DeleteFileA(Target(folder).c_str());
+            suite.Require(drv::SetRecordString(folder + "\\"), "cannot set the record");
+            bed::Running app;
+            suite.Require(bed::StartUpdater(good.updater, app), "the main window never appeared");
+            drv::Box box;
+            suite.Require(StartUpdate(suite, app, box), "no box after the start button");
+            if (std::string(good.updater) == "Setup") bed::Snap(box.window, "update-done");
+            ExpectCentred(suite, box.window);
+            bed::ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone);
+            suite.ExpectEq(app.process.WaitExit(), 0L, "exit code after the completion box");
+            suite.Expect(Contents(Target(folder)) == Contents(bed::PayloadPath(good.updater)),
+                         "kestravon.exe is not the payload, byte for byte");
+            suite.ExpectEq(bed::Listing(folder), std::string("MG_DATA.MBL, kestravon.exe"), "the folder holds");
+        });
+    }
+
+    HANDLE held = INVALID_HANDLE_VALUE;
+    const std::string fullDrive = bed::Env("E2E_FULL_DRIVE");
+    const std::vector<FailedUpdate> failures = {
+        {"failure: a missing install folder cannot take the file", "Setup",
+         [&](const std::string& folder) {
+             std::string gone = folder + "\\gone";
+             RemoveDirectoryA(gone.c_str());
+             return gone + "\\";
+         },
+         [](const std::string& target) { return bed::ErrorText(texts::kCannotCreateFile, target); }, [] {}},
+        {"failure: kestravon.exe held open without sharing", "Setup",
+         [&](const std::string& folder) {
+             held = CreateFileA(Target(folder).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+             suite.Require(held != INVALID_HANDLE_VALUE, "the driver cannot hold the file open");
+             return folder + "\\";
+         },
+         [](const std::string& target) { return bed::ErrorText(texts::kCannotCreateFile, target); },
+         [&] {
+             CloseHandle(held);
+             held = INVALID_HANDLE_VALUE;
+         }},
+        {"failure: a read-only kestravon.exe", "Setup",
+         [&](const std::string& folder) {
+             SetFileAttributesA(Target(folder).c_str(), FILE_ATTRIBUTE_READONLY);
+             return folder + "\\";
+         },
+         [](const std::string& target) { return bed::ErrorText(texts::kCannotCreateFile, target); }, [] {}},
+        {"failure: a damaged payload writes nothing", "Setup-damaged",
+         [](const std::string& folder) { return folder + "\\"; },
+         [](const std::string&) { return bed::ErrorText(texts::kResourceDamaged, texts::kPayloadResource); },
+         [] {}},
+        {"failure: a program without the payload resource", "Setup-nopayload",
+         [](const std::string& folder) { return folder + "\\"; },
+         [](const std::string&) { return bed::ErrorText(texts::kResourceNotFound, texts::kPayloadResource); },
+         [] {}},
+    };
+
+    for (const FailedUpdate& failure : failures) {
+        suite.Case(failure.name, [&] {
+            std::string folder = bed::MakeGameFolder("failing");
+            std::string record = failure.prepare(folder);
+            std::string before = bed::Listing(folder);
+            std::string target = record + texts::kTargetFile;
+            suite.Require(drv::SetRecordString(record), "cannot set the record");
+            bed::Running app;
+            suite.Require(bed::StartUpdater(failure.updater, app), "the main window never appeared");
+            drv::Box box;
+            bool boxed = StartUpdate(suite, app, box);
+            failure.release();
+            suite.Require(boxed, "no box after the start button");
+            bed::ExpectBoxAndPress(suite, box, bed::TitleOf(failure.updater), failure.message(target));
+            Sleep(300);
+            suite.Expect(app.process.Running() && IsWindowVisible(app.main), "the program keeps running");
+            SetFileAttributesA(Target(folder).c_str(), FILE_ATTRIBUTE_NORMAL);
+            suite.Expect(Contents(Target(folder)) == Contents(bed::OldGame()), "the old kestravon.exe changed");
+            suite.ExpectEq(bed::Listing(folder), before, "the folder holds");
+            suite.ExpectEq(bed::Quit(app), 0L, "exit code after 終了");
+        });
+    }
+
+    suite.Case("failure then retry: once the file is free again, the same run updates it", [&] {
+        std::string folder = bed::MakeGameFolder("retry");
+        suite.Require(drv::SetRecordString(folder + "\\"), "cannot set the record");
+        bed::Running app;
+        suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");
+        HANDLE lock = CreateFileA(Target(folder).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        drv::Box box;
+        bool boxed = StartUpdate(suite, app, box);
+        CloseHandle(lock);
+        suite.Require(boxed, "no box after the first press");
+        bed::ExpectBoxAndPress(suite, box, "Setup", bed::ErrorText(texts::kCannotCreateFile, Target(folder)));
+        suite.Require(StartUpdate(suite, app, box), "no box after the second press");
+        bed::ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone);
+        suite.ExpectEq(app.process.WaitExit(), 0L, "exit code");
+        suite.Expect(Contents(Target(folder)) == Contents(bed::PayloadPath("Setup")), "kestravon.exe is the payload");
+        suite.ExpectEq(bed::Listing(folder), std::string("MG_DATA.MBL, kestravon.exe"), "the folder holds");
+    });
+
+    const char* fullName = "failure: a disk that fills up keeps the old kestravon.exe";
+    if (fullDrive.empty()) {
+        suite.Skip(fullName, "no small disk in this bed (mounting a tmpfs was not allowed)");
+    } else {
+        suite.Case(fullName, [&] {
+            std::string folder = bed::MakeGameFolder("game", fullDrive);
+            suite.Require(drv::FileExists(Target(folder)), "the old game does not fit on " + fullDrive);
+            std::string before = bed::Listing(folder);
+            suite.Require(drv::SetRecordString(folder + "\\"), "cannot set the record");
+            bed::Running app;
+            suite.Require(bed::StartUpdater("Setup-large", app), "the main window never appeared");
+            drv::Box box;
+            suite.Require(StartUpdate(suite, app, box), "no box after the start button");
+            bed::ExpectBoxAndPress(suite, box, bed::TitleOf("Setup-large"), bed::ErrorText(texts::kWriteError));
+            Sleep(300);
+            suite.Expect(app.process.Running() && IsWindowVisible(app.main), "the program keeps running");
+            suite.Expect(Contents(Target(folder)) == Contents(bed::OldGame()), "the old kestravon.exe changed");
+            suite.ExpectEq(bed::Listing(folder), before, "the folder holds");
+            suite.ExpectEq(bed::Quit(app), 0L, "exit code after 終了");
+        });
+    }
+
+    return suite.Finish();
+}

@@ -1,0 +1,106 @@
+// The scenarios' common ground: paths from the runner, starting the updater, its boxes.
+#include "driver/Updater.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "resources/Texts.h"
+
+namespace bed {
+
+std::string Env(const char* name) {
+    const char* value = getenv(name);
+    return value ? value : "";
+}
+
+std::string UpdaterPath(const std::string& name) {
+    return Env("E2E_UPDATERS") + "\\" + name + ".exe";
+}
+
+std::string PayloadPath(const std::string& name) {
+    return Env("E2E_UPDATERS") + "\\" + name + ".payload";
+}
+
+std::string TitleOf(const std::string& name) {
+    std::string title = name.substr(0, name.find('.'));
+    for (size_t i = 1; i < title.size(); ++i) {
+        if (title[i] >= 'A' && title[i] <= 'Z') title[i] = static_cast<char>(title[i] - 'A' + 'a');
+    }
+    return title;
+}
+
+std::string ErrorText(const char* pattern, const std::string& arg) {
+    // Every message the scenarios meet ends in a Japanese character, which
+    // sorts above "." and so gains one.
+    return drv::Fill(pattern, arg) + ".";
+}
+
+std::string OldGame() {
+    return Env("E2E_OLD_GAME");
+}
+
+std::string MakeGameFolder(const std::string& name, const std::string& root) {
+    std::string folder = (root.empty() ? Env("E2E_WORK") : root) + "\\" + name;
+    drv::FreshFolder(folder);
+    std::string old;
+    drv::ReadWholeFile(OldGame(), old);
+    drv::WriteWholeFile(folder + "\\" + texts::kMarkerName, "marker");
+    drv::WriteWholeFile(folder + "\\" + texts::kTargetFile, old);
+    return folder;
+}
+
+Running::~Running() {
+    if (process.Running()) {
+        if (main && IsWindow(main)) drv::Close(main);
+        if (process.WaitExit(3000) < 0) process.Kill();
+    }
+}
+
+bool StartUpdater(const std::string& name, Running& running, const std::string& currentDir) {
+    running.process = drv::Start(UpdaterPath(name), currentDir);
+    if (!running.process.Started()) return false;
+    running.main = drv::WaitWindow(running.process.Id(), texts::kMainCaption);
+    return running.main != nullptr;
+}
+
+HWND MainButton(const Running& running, const char* caption) {
+    return drv::FindChild(running.main, "Button", caption);
+}
+
+long Quit(Running& running) {
+    HWND quit = MainButton(running, texts::kQuit);
+    if (quit) drv::Click(quit);
+    return running.process.WaitExit();
+}
+
+bool WaitBox(const Running& running, drv::Box& box, int timeoutMs) {
+    return drv::WaitBox(running.process.Id(), box, {running.main}, timeoutMs);
+}
+
+void ExpectBoxAndPress(check::Suite& suite, const drv::Box& box, const std::string& caption,
+                       const std::string& text) {
+    suite.ExpectEq(box.caption, caption, "box caption");
+    suite.ExpectEq(box.text, text, "box text");
+    suite.ExpectEq(box.buttons.size(), size_t{1}, "number of box buttons");
+    suite.Expect(drv::PressBoxButton(box, texts::kButtonOk), "the box has an OK button");
+    suite.Expect(drv::WaitGone(box.window), "the box goes away after OK");
+}
+
+void Snap(HWND window, const std::string& name) {
+    std::string shots = Env("E2E_SHOTS");
+    if (shots.empty() || !window) return;
+    drv::Settle(window);
+    drv::SaveBmp(drv::Capture(drv::WindowRect(window)), shots + "\\" + name + ".bmp");
+}
+
+std::string Listing(const std::string& folder) {
+    std::vector<std::string> names = drv::ListFolder(folder);
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& n : names) joined += (joined.empty() ? "" : ", ") + n;
+    return joined;
+}
+
+}  // namespace bed

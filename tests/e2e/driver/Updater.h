@@ -1,0 +1,57 @@
+// What the scenarios know about the updater and the bed: where things are,
+// how to start it and find its main window, the texts its boxes show.
+#pragma once
+
+#include <string>
+
+#include "driver/Check.h"
+#include "driver/Driver.h"
+
+namespace bed {
+
+// Folders the runner hands over in the environment (Windows paths):
+//   E2E_UPDATERS  the updaters, each <name>.exe with <name>.payload beside it
+//   E2E_WORK      a folder the scenarios may fill
+//   E2E_SHOTS     where screenshots go (BMP; optional)
+//   E2E_OLD_GAME  an old kestravon.exe
+//   E2E_FULL_DRIVE  a drive with little space left, e.g. "D:" (optional)
+std::string Env(const char* name);
+
+std::string UpdaterPath(const std::string& name);   // name without ".exe"
+std::string PayloadPath(const std::string& name);
+// Title of the error boxes: the program file's name up to its first ".",
+// every letter after the first in lower case.
+std::string TitleOf(const std::string& name);
+// An error message as the default error display shows it.
+std::string ErrorText(const char* pattern, const std::string& arg = "");
+
+// A game folder under E2E_WORK (or root, when given): MG_DATA.MBL and the
+// old kestravon.exe. Returns the folder without a trailing "\".
+std::string MakeGameFolder(const std::string& name, const std::string& root = "");
+std::string OldGame();
+
+struct Running {
+    drv::Process process;
+    HWND main = nullptr;
+    ~Running();  // never leaves a copy behind for the next scenario
+};
+
+// Starts the updater and waits for its main window (false: never came).
+bool StartUpdater(const std::string& name, Running& running, const std::string& currentDir = "");
+HWND MainButton(const Running& running, const char* caption);
+// Presses "終了" and waits for the exit code.
+long Quit(Running& running);
+
+// Waits for the next box of the running updater and reads it.
+bool WaitBox(const Running& running, drv::Box& box, int timeoutMs = drv::kWaitMs);
+// Checks a box's caption, text and its one OK button, then presses OK.
+void ExpectBoxAndPress(check::Suite& suite, const drv::Box& box, const std::string& caption,
+                       const std::string& text);
+
+// Saves the window, frame included, as E2E_SHOTS\<name>.bmp.
+void Snap(HWND window, const std::string& name);
+
+// "a, b, c" of a folder's names, sorted.
+std::string Listing(const std::string& folder);
+
+}  // namespace bed
