@@ -75,6 +75,11 @@ bed_make_prefix() {
         bed_log "wineboot failed"; cat "$BED_DIR/wineboot.log" >&2; return 1; }
     "$WINESERVER" -w
     mkdir -p "$WINEPREFIX/drive_c/bed"
+    # Title-bar buttons are Marlett glyphs; Wine does not find Debian's copy
+    # (package fonts-wine) by itself, and without it they show as letters.
+    if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+        cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    fi
     bed_log "prefix made in $((SECONDS - t0)) s"
 }
 
