@@ -52,18 +52,31 @@ void Process::Kill() const {
     }
 }
 
-Process Start(const std::string& exe, const std::string& currentDir) {
+Process Start(const std::string& exe, const std::string& currentDir, const std::string& outputPath) {
     Process process;
     std::string commandLine = "\"" + exe + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    HANDLE output = INVALID_HANDLE_VALUE;
+    if (!outputPath.empty()) {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (output != INVALID_HANDLE_VALUE) {
+            startup.dwFlags = STARTF_USESTDHANDLES;
+            startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+            startup.hStdOutput = output;
+            startup.hStdError = output;
+        }
+    }
     PROCESS_INFORMATION info = {};
-    if (CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                       currentDir.empty() ? nullptr : currentDir.c_str(), &startup, &info)) {
+    if (CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, output != INVALID_HANDLE_VALUE, 0,
+                       nullptr, currentDir.empty() ? nullptr : currentDir.c_str(), &startup, &info)) {
         CloseHandle(info.hThread);
         process.handle_ = info.hProcess;
         process.id_ = info.dwProcessId;
     }
+    if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
     return process;
 }
 

@@ -35,13 +35,14 @@ public:
     void Kill() const;
 
 private:
-    friend Process Start(const std::string&, const std::string&);
+    friend Process Start(const std::string&, const std::string&, const std::string&);
     HANDLE handle_ = nullptr;
     DWORD id_ = 0;
 };
 
 // Starts exe with no arguments; currentDir "" keeps the driver's folder.
-Process Start(const std::string& exe, const std::string& currentDir = "");
+// With outputPath its standard output and error go to that file.
+Process Start(const std::string& exe, const std::string& currentDir = "", const std::string& outputPath = "");
 
 // Texts and classes of any process's windows.
 std::string TextOf(HWND window);

@@ -59,7 +59,8 @@ Running::~Running() {
 }
 
 bool StartUpdater(const std::string& name, Running& running, const std::string& currentDir) {
-    running.process = drv::Start(UpdaterPath(name), currentDir);
+    // The decoder's progress dots stay out of the scenario's own output.
+    running.process = drv::Start(UpdaterPath(name), currentDir, Env("E2E_WORK") + "\\" + name + ".stderr.txt");
     if (!running.process.Started()) return false;
     running.main = drv::WaitWindow(running.process.Id(), texts::kMainCaption);
     return running.main != nullptr;
