@@ -7,7 +7,9 @@
 #   BED_KEEP=1   keep BED_DIR after the run (screenshots, prefix, logs)
 #   BED_SCREEN   size of the private screen (default 1024x768)
 #   BED_DISPLAY=user  use the caller's $DISPLAY instead of a private Xvfb
-#   BED_WIN32=1  make the prefix able to run 32-bit programs too (WoW64)
+#   BED_REUSE=1  keep a prefix already in BED_DIR instead of making it anew
+#
+# The prefix is 64-bit with WoW64, so it runs 32-bit programs as well.
 
 BED_WINE64=${BED_WINE64:-/usr/lib/wine/wine64}
 BED_SCREEN=${BED_SCREEN:-1024x768}
@@ -70,6 +72,10 @@ bed_reg_import() {
 
 bed_make_prefix() {
     mkdir -p "$WINEPREFIX"
+    if [ "${BED_REUSE:-0}" = 1 ] && [ -f "$WINEPREFIX/system.reg" ]; then
+        bed_log "reusing the prefix in $WINEPREFIX"
+        return
+    fi
     local t0=$SECONDS
     "$BED_WINE64" wineboot -i </dev/null >"$BED_DIR/wineboot.log" 2>&1 || {
         bed_log "wineboot failed"; cat "$BED_DIR/wineboot.log" >&2; return 1; }

@@ -1,0 +1,80 @@
+// Clicks once through an update the way a user would, telling what it sees:
+//   DemoDriver SETUP.EXE SHOTS_FOLDER
+// Saves main-window.bmp and update-done.bmp in SHOTS_FOLDER. Exit 0 when the
+// update completed and the program ended with 0.
+#include <stdio.h>
+
+#include <string>
+
+#include "driver/Driver.h"
+#include "resources/Texts.h"
+
+namespace {
+
+void Say(const std::string& cp932) {
+    printf("demo: %s\n", drv::ToUtf8(cp932).c_str());
+    fflush(stdout);
+}
+
+void Snap(HWND window, const std::string& path) {
+    drv::Settle(window);
+    if (drv::SaveBmp(drv::Capture(drv::WindowRect(window)), path)) Say("screenshot " + path);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        fprintf(stderr, "usage: DemoDriver SETUP.EXE SHOTS_FOLDER\n");
+        return 2;
+    }
+    const std::string setup = argv[1];
+    const std::string shots = argv[2];
+
+    // The decoder's progress dots go to a file, counted at the end.
+    const std::string dots = shots + "\\decoder-stderr.txt";
+    drv::Process app = drv::Start(setup, "", dots);
+    if (!app.Started()) {
+        Say("cannot start " + setup);
+        return 1;
+    }
+    HWND main = drv::WaitWindow(app.Id(), texts::kMainCaption);
+    if (!main) {
+        Say("the main window did not appear");
+        app.Kill();
+        return 1;
+    }
+    RECT r = drv::WindowRect(main);
+    Say("main window \"" + drv::TextOf(main) + "\" at " + std::to_string(r.left) + "," + std::to_string(r.top) +
+        ", " + std::to_string(r.right - r.left) + " x " + std::to_string(r.bottom - r.top));
+    Snap(main, shots + "\\main-window.bmp");
+
+    HWND start = drv::FindChild(main, "Button", texts::kStartUpdate);
+    if (!start) {
+        Say("no start button");
+        app.Kill();
+        return 1;
+    }
+    Say(std::string("pressing [") + texts::kStartUpdate + "]");
+    drv::Click(start);
+
+    drv::Box box;
+    if (!drv::WaitBox(app.Id(), box, {main}, 30000)) {
+        Say("no box after the start button");
+        app.Kill();
+        return 1;
+    }
+    Say("box \"" + box.caption + "\": " + box.text);
+    Snap(box.window, shots + "\\update-done.bmp");
+    drv::PressBoxButton(box, texts::kButtonOk);
+    Say("pressed [OK]");
+
+    long code = app.WaitExit();
+    Say("Setup.exe ended with exit code " + std::to_string(code));
+    std::string progress;
+    drv::ReadWholeFile(dots, progress);
+    Say("decoder progress on its standard error: \"" + progress + "\"");
+    DeleteFileA(dots.c_str());
+    bool done = box.caption == texts::kInfoCaption && box.text == texts::kUpdateDone && code == 0;
+    return done ? 0 : 1;
+}
