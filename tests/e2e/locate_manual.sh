@@ -22,7 +22,8 @@ mkdir -p "$WINEPREFIX/drive_c/bed/work" "$WINEPREFIX/drive_c/bed/shots"
 E2E_SHOTS=
 [ -n "$shots" ] && E2E_SHOTS='C:\bed\shots'
 
-bed_wine "$bin\\LocateManualTest.exe" "$@"
+# From inside C:, the only folder of the machine the prefix can see.
+(cd "$WINEPREFIX/drive_c/bed" && bed_wine "$bin\\LocateManualTest.exe" "$@")
 status=$?
 
 if [ -n "$shots" ]; then
