@@ -26,7 +26,7 @@ struct Walk {
     SearchState& state;
     FileSystem& fileSystem;
     SearchView& view;
-    char path[kSearchPathCapacity];
+    char path[kSearchPathCapacity + sizeof texts::kListPattern];
     size_t pathLength;
 };
 
@@ -89,20 +89,20 @@ void WalkFolder(Walk& walk, WalkLevel* parent, bool isLink) {
 
     ShowFolderBegun(walk);
 
-    char pattern[kSearchPathCapacity];
-    TextBuilder patternText(pattern, sizeof pattern);
-    patternText.Append(walk.path).Append(texts::kListPattern);
-    if (patternText.Overflowed()) return;
-
+    // The pattern goes on the end of the shared path for the call only: a
+    // buffer of its own would cost every level of depth its stack.
     FolderListing listing;
     FolderEntry entry;
-    if (!walk.fileSystem.OpenListing(pattern, listing, entry)) return;
+    memcpy(walk.path + walk.pathLength, texts::kListPattern, sizeof texts::kListPattern);
+    bool listed = walk.fileSystem.OpenListing(walk.path, listing, entry);
+    walk.path[walk.pathLength] = '\0';
+    if (!listed) return;
     do {
         if (IsDotEntry(entry.name)) continue;
         if (entry.attributes & kAttributeDirectory) {
             if (state.StopSearch) continue;  // the subfolder's walk would return at once
             size_t nameLength = strlen(entry.name);
-            if (walk.pathLength + 1 + nameLength >= sizeof walk.path) continue;
+            if (walk.pathLength + 1 + nameLength >= kSearchPathCapacity) continue;
             walk.path[walk.pathLength] = '\\';
             memcpy(walk.path + walk.pathLength + 1, entry.name, nameLength + 1);
             walk.pathLength += 1 + nameLength;
@@ -120,7 +120,7 @@ void WalkFolder(Walk& walk, WalkLevel* parent, bool isLink) {
 
 void StartWalk(Walk& walk, const char* folder) {
     size_t length = strlen(folder);
-    if (length >= sizeof walk.path) return;
+    if (length >= kSearchPathCapacity) return;
     memcpy(walk.path, folder, length + 1);
     walk.pathLength = length;
     WalkFolder(walk, nullptr, false);

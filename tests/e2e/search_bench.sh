@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The search benchmark under wine64: a generated tree of 20,420 folders as the
+# fixed drive E:, the marker alone in the root of the fixed drive G:, so that
+# the search walks all of E: and ends with a find.
+#   search_bench.sh SEARCHBENCH.EXE [ROUNDS]
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+bench=$(realpath "$1")
+rounds=${2:-3}
+
+source "$here/bed.sh"
+bed_up || exit 1
+tree=$BED_DIR/tree
+mkdir -p "$tree/e/big&co"/d{00..19}/s{00..19}/l{00..49} "$tree/g"
+touch "$tree/g/MG_DATA.MBL"
+bed_drive E "$tree/e" hd
+bed_drive G "$tree/g" hd
+# The prefix's own C: stays out of the walk.
+bed_reg_import <<'R'
+[HKEY_LOCAL_MACHINE\Software\Wine\Drives]
+"c:"="network"
+R
+bed_restart_server
+bin=$(bed_put bench "$bench")
+bed_wine "$bin\\$(basename "$bench")" "$rounds" 2>&1 | tr -d '\r'
