@@ -257,10 +257,11 @@ void ScenarioStop(const char* exe, const std::string& folder, bool queuedClick) 
     u.Quit();
 }
 
-// close FOLDER: the close box while walking under FOLDER ends the search
-// without the box; the dialog goes, and with no folder known so does the
-// program.
-void ScenarioClose(const char* exe, const std::string& folder) {
+// close FOLDER [RECORD]: the close box while walking under FOLDER ends the
+// search without the box and the dialog goes. Without RECORD nothing is
+// found and, with no folder known, the program ends; with RECORD a marker
+// compared while unwinding is stored all the same and the program stays.
+void ScenarioClose(const char* exe, const std::string& folder, const std::string& record) {
     Updater u;
     if (!u.Start(exe)) return Check(false, "updater started");
     u.Click(u.button1);
@@ -274,8 +275,13 @@ void ScenarioClose(const char* exe, const std::string& folder) {
     }, 60000);
     Check(ended, "dialog ended, " + std::to_string(GetTickCount() - start) + " ms after the close");
     Check(!sawBox, "no not-found box");
-    Check(u.Exited(10000), "program ended (no folder known)");
-    Check(ReadRecord().empty(), "nothing stored");
+    if (record.empty()) {
+        Check(u.Exited(10000), "program ended (no folder known)");
+        Check(ReadRecord().empty(), "nothing stored");
+    } else {
+        Check(ReadRecord() == record, "record is " + record + " (read " + ReadRecord() + ")");
+        Check(!u.Exited(1000), "program stays (a folder is known)");
+    }
     u.Quit();
 }
 
@@ -313,7 +319,7 @@ int main(int argc, char** argv) {
     else if (scenario == "notfound") ScenarioNotFound(exe);
     else if (scenario == "stop") ScenarioStop(exe, arg, false);
     else if (scenario == "stop-queued") ScenarioStop(exe, arg, true);
-    else if (scenario == "close") ScenarioClose(exe, arg);
+    else if (scenario == "close") ScenarioClose(exe, arg, argc > 4 ? argv[4] : "");
     else if (scenario == "snap") ScenarioSnap(exe, arg, argc > 4 ? argv[4] : "C:\\snap");
     else if (scenario == "expect") printf("%s\n", ExpectedRecord().c_str());
     else {

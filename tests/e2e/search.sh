@@ -108,6 +108,11 @@ fresh
 big_tree
 run "close box during a search: no box, the dialog ends" close 'E:\big&co\d'
 
+fresh
+big_tree
+touch "$trees/e/MG_DATA.MBL"  # listed after "big&co"
+run "close box during a search: a marker compared while unwinding is stored" close 'E:\big&co\d' 'E:\'
+
 if [ -n "$screenshot" ]; then
     fresh
     big_tree
