@@ -13,6 +13,7 @@ screenshot=${3:-}
 
 source "$here/bed.sh"
 bed_up || exit 1
+cd "$WINEPREFIX/drive_c" || exit 1  # a working folder Wine can map
 
 trees=$BED_DIR/trees
 mkdir -p "$trees"/{a,d,e,f,g}

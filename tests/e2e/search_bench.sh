@@ -10,6 +10,7 @@ rounds=${2:-3}
 
 source "$here/bed.sh"
 bed_up || exit 1
+cd "$WINEPREFIX/drive_c" || exit 1  # a working folder Wine can map
 tree=$BED_DIR/tree
 mkdir -p "$tree/e/big&co"/d{00..19}/s{00..19}/l{00..49} "$tree/g"
 touch "$tree/g/MG_DATA.MBL"
