@@ -78,6 +78,11 @@ int main(int argc, char** argv) {
             suite.Expect(Contents(Target(folder)) == Contents(bed::PayloadPath(good.updater)),
                          "kestravon.exe is not the payload, byte for byte");
             suite.ExpectEq(bed::Listing(folder), std::string("MG_DATA.MBL, kestravon.exe"), "the folder holds");
+            // The decoder's progress: dots on the standard error and nothing else.
+            std::string dots = Contents(bed::Env("E2E_WORK") + "\\" + good.updater + ".stderr.txt");
+            bool onlyDots = dots.find_first_not_of('.') == std::string::npos;
+            suite.Expect(onlyDots && (std::string(good.updater) == "Setup-empty" || !dots.empty()),
+                         "standard error holds \"" + dots.substr(0, 40) + "\", not progress dots");
         });
     }
 
