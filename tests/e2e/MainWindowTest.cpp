@@ -52,6 +52,8 @@ int main(int argc, char** argv) {
         suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");
         RECT r = drv::WindowRect(app.main);
         SIZE screen = drv::ScreenSize();
+        suite.Note("screen " + Num(screen.cx) + " x " + Num(screen.cy) + ", window at " + Num(r.left) + ", " +
+                   Num(r.top));
         suite.ExpectEq(drv::TextOf(app.main), std::string(texts::kMainCaption), "caption");
         suite.ExpectEq(r.right - r.left, long{kOuterWidth}, "outer width");
         suite.ExpectEq(r.bottom - r.top, long{kOuterHeight}, "outer height");

@@ -60,6 +60,20 @@ bed_start_display() {
     bed_log "private display $DISPLAY (${BED_SCREEN})"
 }
 
+# bed_extra_display SIZE: starts one more private Xvfb of that size and
+# prints its display name; bed_down ends it. Wine takes the display of the
+# process that starts its desktop, so switch with bed_restart_server.
+bed_extra_display() {
+    local fifo="$BED_DIR/xvfb-extra.fd" n
+    rm -f "$fifo"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$fifo" >>"$BED_DIR/xvfb.log" 2>&1 &
+    BED_EXTRA_PIDS="${BED_EXTRA_PIDS:-} $!"
+    read -r n <"$fifo" || true
+    rm -f "$fifo"
+    [ -n "$n" ] && printf ':%s' "$n"
+}
+
 # Runs a Windows program in the bed's prefix, waiting for it to end.
 bed_wine() { "$BED_WINE64" "$@"; }
 
@@ -224,6 +238,8 @@ bed_down() {
         BED_XVFB_PID=
     fi
     local m
+    for m in ${BED_EXTRA_PIDS:-}; do kill "$m" 2>/dev/null || true; wait "$m" 2>/dev/null || true; done
+    BED_EXTRA_PIDS=
     for m in ${BED_MOUNTS:-}; do umount "$m" 2>/dev/null || true; done
     BED_MOUNTS=
     if [ "${BED_OWN_DIR:-0}" = 1 ] && [ "${BED_KEEP:-0}" != 1 ]; then

@@ -52,6 +52,12 @@ public:
         fflush(stdout);
     }
 
+    // Prints what a case saw, for the log.
+    void Note(const std::string& text) const {
+        printf("     %s\n", drv::ToUtf8(text).c_str());
+        fflush(stdout);
+    }
+
     // Records a failure and goes on.
     bool Expect(bool ok, const std::string& what) {
         if (!ok) failures_.push_back(what);
