@@ -87,6 +87,11 @@ struct Row {
 
 double Best(const Row& row) { return *std::min_element(row.seconds.begin(), row.seconds.end()); }
 
+double Median(Row row) {
+    std::sort(row.seconds.begin(), row.seconds.end());
+    return row.seconds[row.seconds.size() / 2];
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,10 +147,14 @@ int main(int argc, char** argv) {
     }
 
     double bare = static_cast<double>(rows[0].folders) / Best(rows[0]);
-    printf("%-32s %8s %10s %12s %8s\n", "walk", "folders", "best s", "folders/s", "vs bare");
+    // The machine may be shared: the best round is the cost, the median how
+    // steady the rounds were.
+    printf("%-32s %8s %8s %8s %10s %8s\n", "walk", "folders", "best s", "median s", "folders/s",
+           "vs bare");
     for (const Row& row : rows) {
         double rate = static_cast<double>(row.folders) / Best(row);
-        printf("%-32s %8ld %10.3f %12.0f %8.2f\n", row.name, row.folders, Best(row), rate, bare / rate);
+        printf("%-32s %8ld %8.3f %8.3f %10.0f %8.2f\n", row.name, row.folders, Best(row), Median(row),
+               rate, bare / rate);
     }
     return 0;
 }
