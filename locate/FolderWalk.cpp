@@ -158,7 +158,7 @@ Error ClickSearchButton(SearchState& state, FileSystem& fileSystem, SearchView& 
     }
     // A click queued behind the stop click is delivered while the stopped
     // search still unwinds; starting a search inside it would nest one walk
-    // in another.
+    // in another. A click queued behind the close box finds the dialog ended.
     if (state.busy || view.Ended()) return {};
 
     state.running = true;
