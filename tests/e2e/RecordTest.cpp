@@ -57,6 +57,46 @@ int main(int argc, char** argv) {
         });
     }
 
+    suite.Case("record: after a bad GameDir, the start button refuses the empty folder and writes nothing", [&] {
+        std::string here = bed::Env("E2E_WORK") + "\\current";
+        drv::FreshFolder(here);
+        suite.Require(drv::ClearRecord() && drv::SetRecordDword(7), "cannot set the record");
+        bed::Running app;
+        app.process = drv::Start(bed::UpdaterPath("Setup"), here);
+        suite.Require(app.process.Started(), "the updater did not start");
+        const std::string wrongType = bed::ErrorText(texts::kValueWrongType, texts::kRecordValue);
+        // The start-up read fails; the first-show check finds no folder, offers
+        // the locate dialog, and reads the record again when it closes.
+        std::vector<HWND> seen;
+        std::string order;
+        for (int step = 0; step < 6; ++step) {
+            drv::Box box;
+            if (!drv::WaitBox(app.process.Id(), box, seen, 5000)) break;
+            seen.push_back(box.window);
+            order += (order.empty() ? "" : " / ") + box.caption;
+            if (box.caption == texts::kMainCaption) {
+                app.main = box.window;
+                break;
+            }
+            if (box.caption == texts::kLocateCaption) {
+                drv::Click(drv::FindChild(box.window, "Button", texts::kQuit));
+            } else {
+                suite.ExpectEq(box.text, wrongType, "error box text");
+                drv::PressBoxButton(box, texts::kButtonOk);
+            }
+            drv::WaitGone(box.window);
+        }
+        suite.ExpectEq(order, std::string("Setup / ") + texts::kLocateCaption + " / Setup / " + texts::kMainCaption,
+                       "windows in turn");
+        suite.Require(app.main != nullptr, "the main window never appeared");
+        drv::Box box;
+        drv::Click(bed::MainButton(app, texts::kStartUpdate));
+        suite.Require(bed::WaitBox(app, box), "no box after the start button");
+        bed::ExpectBoxAndPress(suite, box, "Setup", bed::ErrorText(texts::kNoInstallFolder));
+        suite.ExpectEq(bed::Listing(here), std::string(), "the current folder holds");
+        suite.ExpectEq(bed::Quit(app), 0L, "exit code after 終了");
+    });
+
     suite.Case("record: GameDir as an expandable string is read like a string", [&] {
         std::string folder = bed::MakeGameFolder("expand");
         suite.Require(drv::ClearRecord() && drv::SetRecordRaw(REG_EXPAND_SZ, WithNul(folder + "\\")),
