@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
             drv::WaitUntil([&] { return !drv::ReadBox(boxWindow).buttons.empty(); }, 2000);
             drv::Box box = drv::ReadBox(boxWindow);
             bed::ExpectBoxAndPress(suite, box, "Setup",
-                                   bed::ErrorText(texts::kValueWrongType, texts::kRecordValue));
+                                   bed::ErrorText(texts::kValueWrongType, texts::kRecordValue), IDI_ERROR);
             Sleep(500);
             suite.Expect(app.process.Running(), "the program keeps running after the box");
             suite.Expect(!drv::TopWindows(app.process.Id()).empty(), "the program still shows a window");

@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
             suite.Require(StartUpdate(suite, app, box), "no box after the start button");
             if (std::string(good.updater) == "Setup") bed::Snap(box.window, "update-done");
             ExpectCentred(suite, box.window);
-            bed::ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone);
+            bed::ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone, IDI_INFORMATION);
             suite.ExpectEq(app.process.WaitExit(), 0L, "exit code after the completion box");
             suite.Expect(Contents(Target(folder)) == Contents(bed::PayloadPath(good.updater)),
                          "kestravon.exe is not the payload, byte for byte");
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
             bool boxed = StartUpdate(suite, app, box);
             failure.release();
             suite.Require(boxed, "no box after the start button");
-            bed::ExpectBoxAndPress(suite, box, bed::TitleOf(failure.updater), failure.message(target));
+            bed::ExpectBoxAndPress(suite, box, bed::TitleOf(failure.updater), failure.message(target), IDI_ERROR);
             Sleep(300);
             suite.Expect(app.process.Running() && IsWindowVisible(app.main), "the program keeps running");
             SetFileAttributesA(Target(folder).c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -177,7 +177,8 @@ int main(int argc, char** argv) {
             suite.Require(bed::StartUpdater("Setup-large", app), "the main window never appeared");
             drv::Box box;
             suite.Require(StartUpdate(suite, app, box), "no box after the start button");
-            bed::ExpectBoxAndPress(suite, box, bed::TitleOf("Setup-large"), bed::ErrorText(texts::kWriteError));
+            bed::ExpectBoxAndPress(suite, box, bed::TitleOf("Setup-large"), bed::ErrorText(texts::kWriteError),
+                                  IDI_ERROR);
             Sleep(300);
             suite.Expect(app.process.Running() && IsWindowVisible(app.main), "the program keeps running");
             suite.Expect(Contents(Target(folder)) == Contents(bed::OldGame()), "the old kestravon.exe changed");

@@ -193,6 +193,7 @@ Box ReadBox(HWND window) {
         if (_stricmp(cls.c_str(), "Button") == 0) {
             box.buttons.push_back(TextOf(child));
         } else if (_stricmp(cls.c_str(), "Static") == 0) {
+            if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) box.icon = child;
             std::string text = TextOf(child);
             if (!text.empty()) box.text = text;  // the icon is a textless static
         }
@@ -314,6 +315,37 @@ bool SaveBmp(const Image& image, const std::string& path) {
         fwrite(row.data(), 1, row.size(), file);
     }
     return fclose(file) == 0;
+}
+
+double IconLikeness(HWND iconControl, LPCSTR systemIcon) {
+    RECT at = ClientRectOnScreen(iconControl);
+    Image seen = Capture(at);
+    if (seen.pixels.empty()) return 0.0;
+    // The control stretches its icon over its client area onto its
+    // background; a corner of a standard icon shows that background.
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = seen.width;
+    info.bmiHeader.biHeight = -seen.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    auto* pixels = static_cast<uint32_t*>(bits);
+    for (size_t i = 0; i < seen.pixels.size(); ++i) pixels[i] = seen.At(0, 0);
+    DrawIconEx(memory, 0, 0, LoadIconA(nullptr, systemIcon), seen.width, seen.height, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    size_t same = 0;
+    for (size_t i = 0; i < seen.pixels.size(); ++i) same += (pixels[i] & 0xFFFFFF) == seen.pixels[i];
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return static_cast<double>(same) / static_cast<double>(seen.pixels.size());
 }
 
 namespace {

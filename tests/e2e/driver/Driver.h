@@ -73,6 +73,7 @@ void Close(HWND window);
 // A message box: its own top-level window with a text, an icon and buttons.
 struct Box {
     HWND window = nullptr;
+    HWND icon = nullptr;  // the icon static, if any
     std::string caption;
     std::string text;
     std::vector<std::string> buttons;
@@ -103,6 +104,9 @@ Image Capture(const RECT& onScreen);
 // thread to answer (its paint comes first) and a little longer.
 void Settle(HWND window);
 bool SaveBmp(const Image& image, const std::string& path);
+// Share of the pixels of an icon control on the screen that equal the
+// system icon (IDI_ERROR, IDI_INFORMATION...) drawn the same way here.
+double IconLikeness(HWND iconControl, LPCSTR systemIcon);
 
 // The install location record, HKCU\Software\Brackwen\KESTRAVON\GameDir.
 bool ClearRecord();

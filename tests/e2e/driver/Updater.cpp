@@ -81,9 +81,19 @@ bool WaitBox(const Running& running, drv::Box& box, int timeoutMs) {
 }
 
 void ExpectBoxAndPress(check::Suite& suite, const drv::Box& box, const std::string& caption,
-                       const std::string& text) {
+                       const std::string& text, LPCSTR icon) {
     suite.ExpectEq(box.caption, caption, "box caption");
     suite.ExpectEq(box.text, text, "box text");
+    if (icon) {
+        // The other standard icon must look clearly less alike, or the
+        // comparison proves nothing.
+        LPCSTR other = icon == IDI_ERROR ? IDI_INFORMATION : IDI_ERROR;
+        double wanted = box.icon ? drv::IconLikeness(box.icon, icon) : 0.0;
+        double unwanted = box.icon ? drv::IconLikeness(box.icon, other) : 0.0;
+        suite.Expect(wanted > 0.97 && unwanted < 0.9,
+                     "box icon: " + std::to_string(static_cast<int>(wanted * 100)) + "% like the one wanted, " +
+                         std::to_string(static_cast<int>(unwanted * 100)) + "% like the other");
+    }
     suite.ExpectEq(box.buttons.size(), size_t{1}, "number of box buttons");
     suite.Expect(drv::PressBoxButton(box, texts::kButtonOk), "the box has an OK button");
     suite.Expect(drv::WaitGone(box.window), "the box goes away after OK");

@@ -44,9 +44,10 @@ long Quit(Running& running);
 
 // Waits for the next box of the running updater and reads it.
 bool WaitBox(const Running& running, drv::Box& box, int timeoutMs = drv::kWaitMs);
-// Checks a box's caption, text and its one OK button, then presses OK.
+// Checks a box's caption, text, icon (IDI_ERROR, IDI_INFORMATION; none
+// when null) and its one OK button, then presses OK.
 void ExpectBoxAndPress(check::Suite& suite, const drv::Box& box, const std::string& caption,
-                       const std::string& text);
+                       const std::string& text, LPCSTR icon = nullptr);
 
 // Saves the window, frame included, as E2E_SHOTS\<name>.bmp.
 void Snap(HWND window, const std::string& name);
