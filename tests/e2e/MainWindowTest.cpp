@@ -64,6 +64,16 @@ int main(int argc, char** argv) {
         suite.Expect((style & WS_THICKFRAME) && (style & WS_MINIMIZEBOX) && (style & WS_MAXIMIZEBOX) &&
                          (style & WS_SYSMENU),
                      "a sizeable frame with the standard title-bar buttons");
+        // The face around the banner and the buttons is the system's button face.
+        drv::Settle(app.main);
+        RECT client = drv::ClientRectOnScreen(app.main);
+        RECT strip = {client.left, client.top + 196, client.right, client.top + 199};
+        drv::Image face = drv::Capture(strip);
+        COLORREF want = GetSysColor(COLOR_BTNFACE);
+        uint32_t rgb = (GetRValue(want) << 16) | (GetGValue(want) << 8) | GetBValue(want);
+        int off = 0;
+        for (uint32_t p : face.pixels) off += p != rgb;
+        suite.ExpectEq(off, 0, "pixels between the banner and the buttons not in the button-face colour");
         bed::Snap(app.main, "main-window");
         suite.ExpectEq(bed::Quit(app), 0L, "exit code after 終了");
     });
