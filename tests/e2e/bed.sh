@@ -60,9 +60,10 @@ bed_start_display() {
     bed_log "private display $DISPLAY (${BED_SCREEN})"
 }
 
-# bed_extra_display SIZE: starts one more private Xvfb of that size and
-# prints its display name; bed_down ends it. Wine takes the display of the
-# process that starts its desktop, so switch with bed_restart_server.
+# bed_extra_display SIZE: starts one more private Xvfb of that size and sets
+# BED_EXTRA_DISPLAY to its name; bed_down ends it. Wine takes the display of
+# the process that starts its desktop, so switch with bed_restart_server.
+# Not in a $(...): the pid must reach bed_down.
 bed_extra_display() {
     local fifo="$BED_DIR/xvfb-extra.fd" n
     rm -f "$fifo"
@@ -71,7 +72,8 @@ bed_extra_display() {
     BED_EXTRA_PIDS="${BED_EXTRA_PIDS:-} $!"
     read -r n <"$fifo" || true
     rm -f "$fifo"
-    [ -n "$n" ] && printf ':%s' "$n"
+    BED_EXTRA_DISPLAY=${n:+:$n}
+    [ -n "$n" ]
 }
 
 # Runs a Windows program in the bed's prefix, waiting for it to end.
