@@ -121,6 +121,15 @@ int main(int argc, char** argv) {
          [](const std::string& folder) { return folder + "\\"; },
          [](const std::string&) { return bed::ErrorText(texts::kResourceNotFound, texts::kPayloadResource); },
          [] {}},
+        // The box title comes from the file name: cut at its first ".", then
+        // every letter after the first in lower case.
+        {"failure: an error box of SETUP.TEST.EXE is titled Setup", "SETUP.TEST",
+         [&](const std::string& folder) {
+             CopyFileA(bed::UpdaterPath("Setup-nopayload").c_str(), bed::UpdaterPath("SETUP.TEST").c_str(), FALSE);
+             return folder + "\\";
+         },
+         [](const std::string&) { return bed::ErrorText(texts::kResourceNotFound, texts::kPayloadResource); },
+         [] {}},
     };
 
     for (const FailedUpdate& failure : failures) {
