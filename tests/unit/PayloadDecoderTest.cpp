@@ -175,6 +175,149 @@ TEST(PayloadDecoder, DecodesEachItemKindAsTheFormatSays) {
     }
 }
 
+// The decoder exactly as the format's algorithm has it, step by step: InBuf
+// and OutBuf outlive a decode, a refill leaves stale bytes where a read falls
+// short, the flush cuts its block at unpackedSize, and a final write follows.
+class LiteralDecoder {
+public:
+    std::vector<uint32_t> Decode(const Bytes& container, Bytes& output) {
+        container_ = &container;
+        readPos_ = 0;
+        output.clear();
+        std::vector<uint32_t> appends;
+        auto write = [&](uint32_t count) {
+            output.insert(output.end(), outBuf_, outBuf_ + count);
+            appends.push_back(count);
+        };
+        Read(inBuf_, 32768);
+        uint32_t unpackedSize = inBuf_[2] | inBuf_[3] << 8 | inBuf_[4] << 16;
+        uint8_t ring[16384] = {};
+        uint32_t produced = 0, inPos = 8, outPos = 0, ringPos = 0, written = 0;
+        do {
+            uint8_t flags = inBuf_[inPos++];
+            for (int item = 0; item < 8; ++item, flags <<= 1) {
+                if (flags & 0x80) {
+                    uint32_t b1 = inBuf_[inPos], b2 = inBuf_[inPos + 1];
+                    inPos += 2;
+                    uint32_t length = LengthTable[b1 & 0x0F];
+                    uint32_t src = (ringPos - ((b1 >> 4) + 16 * b2)) & 0x3FFF;
+                    for (uint32_t k = 0; k < length; ++k) {
+                        uint8_t c = ring[src];
+                        outBuf_[outPos++] = c;
+                        ring[ringPos] = c;
+                        src = (src + 1) & 0x3FFF;
+                        ringPos = (ringPos + 1) & 0x3FFF;
+                    }
+                    produced += length;
+                } else {
+                    uint8_t c = inBuf_[inPos++];
+                    outBuf_[outPos++] = c;
+                    ring[ringPos] = c;
+                    ringPos = (ringPos + 1) & 0x3FFF;
+                    produced += 1;
+                }
+            }
+            if (inPos >= 16384) {
+                inPos -= 16384;
+                memcpy(inBuf_, inBuf_ + 16384, 16384);
+                Read(inBuf_ + 16384, 16384);
+            }
+            if (outPos >= 16384) {
+                outPos -= 16384;
+                if (written < unpackedSize) {
+                    uint32_t count = std::min<uint32_t>(16384, unpackedSize - written);
+                    write(count);
+                    written += count;
+                }
+                memcpy(outBuf_, outBuf_ + 16384, 16384);
+            }
+        } while (produced < unpackedSize);
+        if (written < unpackedSize) write(unpackedSize - written);
+        return appends;
+    }
+
+private:
+    void Read(uint8_t* dst, uint32_t count) {
+        size_t n = std::min<size_t>(count, container_->size() - readPos_);
+        memcpy(dst, container_->data() + readPos_, n);
+        readPos_ += n;
+    }
+    const Bytes* container_ = nullptr;
+    size_t readPos_ = 0;
+    uint8_t inBuf_[32768] = {};
+    uint8_t outBuf_[32768] = {};
+};
+
+// Well-formed: whole groups of random items, the last one needed.
+Bytes RandomContainer(uint32_t groups, uint32_t seed, int surplus) {
+    std::mt19937 rng(seed);
+    ContainerWriter w;
+    uint32_t emitted = 0, beforeLast = 0;
+    for (uint32_t g = 0; g < groups; ++g) {
+        beforeLast = emitted;
+        uint32_t matchShare = rng() % 9;  // runs of literals as well as of matches
+        for (int item = 0; item < 8; ++item) {
+            if (rng() % 8 < matchShare) {
+                uint8_t b1 = static_cast<uint8_t>(rng()), b2 = static_cast<uint8_t>(rng());
+                if (rng() % 4 == 0) b2 = 0;  // short distances: overlapping copies
+                w.RawMatch(b1, b2);
+                emitted += LengthTable[b1 & 0x0F];
+            } else {
+                w.Literal(static_cast<uint8_t>(rng() % 4 == 0 ? 0 : rng()));
+                emitted += 1;
+            }
+        }
+    }
+    uint32_t lastGroup = emitted - beforeLast;
+    uint32_t unpackedSize = surplus < 0 ? beforeLast + 1 + rng() % lastGroup
+                                        : emitted - std::min<uint32_t>(surplus, lastGroup - 1);
+    return w.Finish(unpackedSize);
+}
+
+TEST(PayloadDecoder, AgreesWithTheLiteralAlgorithmOnWellFormedContainers) {
+    std::vector<std::pair<std::string, Bytes>> cases;
+    auto add = [&](const std::string& name, Bytes c) { cases.emplace_back(name, std::move(c)); };
+    add("unpackedSize 0", ContainerWriter().Literals({1, 2, 3}).Finish(0));
+    add("header and nothing else", Bytes{'Y', 'P', 0, 0, 0, 0, 0, 0});
+    add("magic not YP", ContainerWriter().Literal('m').Match(15, 1).Finish(100, "MZ"));
+    add("distance 4095", ContainerWriter().Literals(RandomBytes(4100, 1)).RawMatch(0xFF, 0xFF).Finish(4228));
+    for (uint32_t blocks : {1u, 2u, 3u}) {
+        Bytes data = RandomBytes(16384 * blocks, blocks);
+        add("multiple of 16384: " + std::to_string(blocks), ContainerWriter().Literals(data).Finish(16384 * blocks));
+        // Eight 128-byte matches finish the block and run past unpackedSize.
+        ContainerWriter w;
+        w.Literals(Bytes(data.begin(), data.end() - 1000));
+        for (int i = 0; i < 8; ++i) w.Match(15, 0);
+        add("surplus completes block " + std::to_string(blocks), w.Finish(16384 * blocks - 100));
+    }
+    {
+        ContainerWriter w;
+        w.Literal(9).Match(7, 0);  // zeros: within the first ring
+        w.Literals(RandomBytes(16384 + 20, 2)).Match(15, 0).Match(3, 0);  // a whole ring back
+        add("distance 0 before and after 16384", w.Finish(1 + 10 + 16384 + 20 + 128 + 6));
+    }
+    for (uint32_t seed = 1; seed <= 24; ++seed) {
+        uint32_t groups = seed % 4 == 0 ? 1 + seed % 3 : 200 + seed * 300;
+        add("random " + std::to_string(seed), RandomContainer(groups, seed, seed % 3 == 0 ? -1 : static_cast<int>(seed % 5)));
+    }
+    LiteralDecoder literal;
+    for (auto& [name, container] : cases) {
+        ASSERT_LT(container.size(), 1u << 24) << name;
+        Bytes expected;
+        std::vector<uint32_t> appends = literal.Decode(container, expected);
+        for (uint32_t piece : {0xFFFFFFFFu, 1000u}) {
+            Decoded d = Decode(container, piece);
+            EXPECT_EQ(d.error, "") << name;
+            EXPECT_TRUE(d.bytes == expected) << name << ", " << d.bytes.size() << " bytes";
+            EXPECT_EQ(d.appends, appends) << name;
+        }
+        // Padding after the container, as a resource aligned by its linker
+        // may carry, changes nothing.
+        Bytes padded = Concat(container, Bytes(3, 0));
+        EXPECT_TRUE(Decode(padded).bytes == expected) << name << ", padded";
+    }
+}
+
 TEST(PayloadDecoder, DistanceZeroReachesAWholeRingBack) {
     Bytes first = RandomBytes(16384 + 5, 11);
     Bytes container = ContainerWriter().Literals(first).Match(7, 0).Finish(16384 + 5 + 10);
