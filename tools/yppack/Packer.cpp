@@ -15,11 +15,6 @@ constexpr uint32_t kProgressStep = 1u << 20;
 // Share of the work the match search takes, for progress.
 constexpr double kSearchShare = 0.85;
 
-struct Step {
-    uint32_t at;    // where the item starts in the data
-    uint32_t item;  // a length index, or kLiteralItem
-};
-
 // A container's coded stream is 9 bytes a group (its flag and eight
 // one-byte slots, padding included) plus one more byte per match. The
 // parse is a shortest path over (position, items so far modulo 8): an
@@ -36,20 +31,37 @@ static_assert((9ull * (kMaxUnpackedSize / 8 + 1) + kMaxUnpackedSize) << kItemBit
 constexpr uint32_t kGroupBytes = 1 + kGroupItems;
 constexpr uint32_t kStates = kGroupItems;
 
-std::vector<Step> ParseOptimally(const std::vector<LongestMatch>& matches, uint32_t n,
-                                 const Progress& progress) {
-    std::vector<uint32_t> best(size_t{n + 1} * kStates, kUnreached);
+// Where each chosen item starts, its code; kNoItem elsewhere.
+constexpr uint8_t kNoItem = 0xFF;
+static_assert(kLiteralItem < kNoItem, "an item code is not kNoItem");
+
+// Costs are needed only as far ahead as the longest match reaches, so they
+// live in a window of rows reused round and round; what the way back needs,
+// the item that reached each state, is kept for every position in a byte.
+// At the largest input this is the difference between half a gigabyte and
+// an eighth of one.
+constexpr uint32_t kWindowRows = 256;
+static_assert(kWindowRows > 128, "a match never reaches a row still in use");
+
+std::vector<uint8_t> ParseOptimally(const std::vector<LongestMatch>& matches, uint32_t n,
+                                    const Progress& progress) {
+    std::vector<uint32_t> window(size_t{kWindowRows} * kStates, kUnreached);
+    auto row = [&](uint32_t j) { return &window[size_t{j % kWindowRows} * kStates]; };
+    std::vector<uint8_t> reachedBy(size_t{n + 1} * kStates);
     // A match reaching the end may be longer than what it covers.
     uint8_t endCovered[kStates] = {};
-    best[0] = 0;
+    row(0)[0] = 0;
     for (uint32_t i = 0; i < n; ++i) {
         uint32_t entering[kStates];
+        uint32_t* here = row(i);
         for (uint32_t k = 0; k < kStates; ++k) {
-            uint32_t cost = best[size_t{i} * kStates + k] & ~kItemMask;
+            reachedBy[size_t{i} * kStates + k] = static_cast<uint8_t>(here[k] & kItemMask);
+            uint32_t cost = here[k] & ~kItemMask;
             entering[(k + 1) % kStates] = cost + (k == 0 ? kGroupBytes << kItemBits : 0);
+            here[k] = kUnreached;  // the row comes round again for position i + kWindowRows
         }
         auto relax = [&](uint32_t j, uint32_t add) {
-            uint32_t* target = &best[size_t{j} * kStates];
+            uint32_t* target = row(j);
             for (uint32_t k = 0; k < kStates; ++k) target[k] = std::min(target[k], entering[k] + add);
         };
         relax(i + 1, kLiteralItem);
@@ -63,7 +75,7 @@ std::vector<Step> ParseOptimally(const std::vector<LongestMatch>& matches, uint3
                     continue;
                 }
                 // Runs past the end: the decoder drops the surplus.
-                uint32_t* target = &best[size_t{n} * kStates];
+                uint32_t* target = row(n);
                 for (uint32_t s = 0; s < kStates; ++s) {
                     if (entering[s] + add < target[s]) {
                         target[s] = entering[s] + add;
@@ -78,22 +90,23 @@ std::vector<Step> ParseOptimally(const std::vector<LongestMatch>& matches, uint3
         }
     }
 
-    std::vector<Step> steps;
+    const uint32_t* last = row(n);
     uint32_t state = 0;
-    for (uint32_t k = 1; k < kStates; ++k) {
-        if (best[size_t{n} * kStates + k] < best[size_t{n} * kStates + state]) state = k;
+    for (uint32_t k = 0; k < kStates; ++k) {
+        reachedBy[size_t{n} * kStates + k] = static_cast<uint8_t>(last[k] & kItemMask);
+        if (last[k] < last[state]) state = k;
     }
+    std::vector<uint8_t> chosen(n, kNoItem);
     for (uint32_t j = n; j > 0;) {
-        uint32_t item = best[size_t{j} * kStates + state] & kItemMask;
+        uint32_t item = reachedBy[size_t{j} * kStates + state];
         bool literal = item == kLiteralItem;
         uint32_t covered = literal ? 1 : LengthTable[item];
         if (j == n && !literal && covered > endCovered[state]) covered = endCovered[state];
         j -= covered;
-        steps.push_back({j, item});
+        chosen[j] = static_cast<uint8_t>(item);
         state = (state + kStates - 1) % kStates;
     }
-    std::reverse(steps.begin(), steps.end());
-    return steps;
+    return chosen;
 }
 
 }  // namespace
@@ -107,7 +120,7 @@ Bytes Pack(const uint8_t* data, size_t size, const Progress& progress) {
     std::vector<LongestMatch> matches = FindLongestMatches(
         data, size, [&](double f) { if (progress) progress(f * kSearchShare); });
 
-    std::vector<Step> steps = ParseOptimally(matches, n, progress);
+    std::vector<uint8_t> chosen = ParseOptimally(matches, n, progress);
 
     Bytes out(kContainerHeaderSize);
     uint32_t items = 0;
@@ -120,15 +133,16 @@ Bytes Pack(const uint8_t* data, size_t size, const Progress& progress) {
         if (match) out[flagAt] |= static_cast<uint8_t>(0x80 >> (items % kGroupItems));
         ++items;
     };
-    for (const Step& step : steps) {
-        uint32_t i = step.at;
-        if (step.item == kLiteralItem) {
+    for (uint32_t i = 0; i < n; ++i) {
+        uint8_t item = chosen[i];
+        if (item == kNoItem) continue;
+        if (item == kLiteralItem) {
             startItem(false);
             out.push_back(data[i]);
         } else {
             const LongestMatch& m = matches[i];
             startItem(true);
-            out.push_back(static_cast<uint8_t>((m.distanceCode & 0x0F) << 4 | step.item));
+            out.push_back(static_cast<uint8_t>((m.distanceCode & 0x0F) << 4 | item));
             out.push_back(static_cast<uint8_t>(m.distanceCode >> 4));
         }
     }
