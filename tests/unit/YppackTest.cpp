@@ -206,6 +206,18 @@ TEST_F(YppackCli, PacksAndUnpacks) {
     EXPECT_EQ(FileCount(), 4u);  // in, in.yp, out and the captured stderr
 }
 
+TEST_F(YppackCli, OutMayBeTheInputFile) {
+    Bytes data = RandomBytes(70000, 12, 7);
+    Put(Path("file"), data);
+    ASSERT_EQ(Run("pack " + Path("file") + " " + Path("file")), 0);
+    Bytes container = Get(Path("file"));
+    yppack::QuietStderr quiet;
+    EXPECT_TRUE(yppack::Unpack(container) == data);
+    ASSERT_EQ(Run("unpack " + Path("file") + " " + Path("file")), 0);
+    EXPECT_TRUE(Get(Path("file")) == data);
+    EXPECT_EQ(FileCount(), 2u);  // the file and the captured stderr
+}
+
 TEST_F(YppackCli, RefusesBadInputAndLeavesOutAsItWas) {
     Put(Path("big"), Bytes(kMaxUnpackedSize + 1, 0));
     Bytes good = RandomBytes(3000, 2, 4);
