@@ -225,13 +225,26 @@ void OnTreeSelection(Picker& p) {
     if (EntryPath(p, index, folder, sizeof folder)) ShowSelected(p, folder);
 }
 
+// The full path of a name typed relative to the folder the tree shows: the
+// user reads "Game" as a folder there, not below wherever the program was
+// started. The process's own folder is put back at once.
+DWORD FullPathFromShown(const Picker& p, const char* typed, char* out, DWORD capacity) {
+    char saved[kPathCapacity];
+    DWORD savedLength = GetCurrentDirectoryA(sizeof saved, saved);
+    bool moved = savedLength > 0 && savedLength < sizeof saved && p.current[0] != '\0' &&
+                 SetCurrentDirectoryA(p.current);
+    DWORD length = GetFullPathNameA(typed, capacity, out, nullptr);
+    if (moved) SetCurrentDirectoryA(saved);
+    return length;
+}
+
 void Accept(Picker& p) {
     GetWindowTextA(Item(p, kIdName), p.out, static_cast<int>(p.capacity));
     // A typed relative name ("Game", "..\Game", "\Game") would be stored as
     // it stands and point elsewhere at the next start: make it whole here.
     if (p.out[0] != '\0' && !IsFullPath(p.out)) {
         char full[kPathCapacity];
-        DWORD length = GetFullPathNameA(p.out, sizeof full, full, nullptr);
+        DWORD length = FullPathFromShown(p, p.out, full, sizeof full);
         if (length > 0 && length < sizeof full && length < p.capacity) {
             strcpy(p.out, full);
             SetWindowTextA(Item(p, kIdName), full);

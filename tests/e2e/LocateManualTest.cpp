@@ -261,6 +261,33 @@ void MarkerFolderIsStoredWithOneSeparator(const std::string& typed, const std::s
     QuitFromMain(updater, main);
 }
 
+// A name typed after the tree was moved into a subfolder names a folder
+// there, not one beside it in the updater's own current folder.
+void RelativeNameIsTakenFromTheShownFolder() {
+    std::string wanted = GameFolder("cwd\\shown\\rel");
+    GameFolder("cwd\\rel");  // where the process's current folder would lead
+    Updater updater;
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    HWND picker = OpenPicker(updater, locate);
+    // cwd's subfolders in name order, "rel" then "shown": open the last.
+    HWND tree = GetDlgItem(picker, kIdPickerTree);
+    int last = static_cast<int>(SendMessageA(tree, LB_GETCOUNT, 0, 0)) - 1;
+    Check(last == TreeDepth(gWork + "\\cwd") + 1, "the tree shows " + std::to_string(last + 1) + " entries");
+    SendMessageA(tree, LB_SETCURSEL, last, 0);
+    PostMessageA(picker, WM_COMMAND, MAKEWPARAM(kIdPickerTree, LBN_DBLCLK), reinterpret_cast<LPARAM>(tree));
+    std::string field;
+    drv::WaitUntil([&] { return (field = TextOf(GetDlgItem(picker, kIdPickerName))) == gWork + "\\cwd\\shown"; },
+                   3000);
+    Check(field == gWork + "\\cwd\\shown", "the tree did not open shown: " + field);
+    TypeFolder(picker, "rel");
+    Press(picker, IDOK);
+    updater.WaitGone(picker, "picker");
+    updater.WaitGone(locate, "locate dialog");
+    HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
+    Check(ReadRecord() == wanted + "\\", "record holds " + ReadRecord() + ", want " + wanted + "\\");
+    QuitFromMain(updater, main);
+}
+
 void FolderWithoutMarkerFileStoresNothing(const std::string& folder) {
     Updater updater;
     HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
@@ -500,6 +527,7 @@ int main(int argc, char** argv) {
              std::string f = GameFolder("cwd\\rel");
              MarkerFolderIsStoredWithOneSeparator("rel", f + "\\");
          }},
+        {"relative-name-taken-from-the-shown-folder", RelativeNameIsTakenFromTheShownFolder},
         {"drive-root-stored-as-it-stands",
          [] {
              PutFile("C:\\mg_data.mbl");
