@@ -415,6 +415,56 @@ void KeyboardOpensFoldersAndEscCancels() {
     Check(updater.WaitExit() == 0, "exit code not 0");
 }
 
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
+}
+
+// The frame, the keys and the owner: a fixed frame with the close box only
+// around a 418 x 175 client area; Esc does nothing and no button is the
+// default; Tab goes round the three buttons in order and Enter presses the
+// focused one; the main window takes no input meanwhile and is active again
+// afterwards.
+void DialogFrameKeysAndOwner() {
+    Check(drv::SetRecordString(GameFolder("game") + "\\"), "cannot set the record");
+    Updater updater;
+    HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
+    Press(main, kIdMainButton4);
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    RECT client;
+    GetClientRect(locate, &client);
+    Check(client.right == 418 && client.bottom == 175,
+          "client area " + std::to_string(client.right) + " x " + std::to_string(client.bottom));
+    LONG style = GetWindowLongA(locate, GWL_STYLE);
+    Check((style & WS_SYSMENU) && !(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)),
+          "frame is not fixed with the close box only");
+    Check(!IsWindowEnabled(main), "main window takes input under the dialog");
+    const int buttons[] = {kIdLocateButton1, kIdLocateButton2, kIdLocateButton3};
+    for (int id : buttons) {
+        Check((GetWindowLongA(GetDlgItem(locate, id), GWL_STYLE) & 0x0F) == BS_PUSHBUTTON,
+              "button " + std::to_string(id) + " is not a plain push button");
+    }
+
+    SetForegroundWindow(locate);
+    Sleep(300);
+    Check(FocusOf(locate) == GetDlgItem(locate, kIdLocateButton1), "the first button has no focus");
+    Keys({VK_ESCAPE});
+    updater.ExpectOnly({main, locate}, "after Esc");
+    for (int i = 1; i <= 3; ++i) {
+        Keys({VK_TAB});
+        Check(FocusOf(locate) == GetDlgItem(locate, buttons[i % 3]), "Tab " + std::to_string(i) + " went astray");
+    }
+    Keys({VK_TAB, VK_TAB});  // onto "終了"
+    Keys({VK_RETURN});
+    updater.WaitGone(locate, "locate dialog");
+    Check(IsWindowEnabled(main), "main window left disabled");
+    Check(drv::WaitUntil([&] { return GetForegroundWindow() == main; }, 3000), "main window not active again");
+    Check(IsWindow(locate), "dialog destroyed instead of hidden");
+    QuitFromMain(updater, main);
+}
+
 void MovedDialogIsCentredAgain() {
     Check(drv::SetRecordString(GameFolder("game") + "\\"), "cannot set the record");
     Updater updater;
@@ -547,6 +597,7 @@ int main(int argc, char** argv) {
          }},
         {"new-folder-created-on-yes-not-stored", NewFolderIsCreatedOnYesButNotStored},
         {"empty-path-shows-cannot-create", EmptyPathShowsCannotCreate},
+        {"dialog-frame-keys-and-owner", DialogFrameKeysAndOwner},
         {"moved-dialog-centred-again", MovedDialogIsCentredAgain},
         {"changed-destination-is-updated", ChangedDestinationIsUpdated},
         {"screenshots", Screenshots},
