@@ -1,7 +1,15 @@
 // Registry calls for the install record, reporting plain outcomes.
 #include "platform/win32/Win32Registry.h"
 
+#include <stdlib.h>
 #include <string.h>
+
+namespace {
+
+// Far beyond any folder, and no size + 1 can wrap.
+constexpr DWORD kLongestData = 1 << 20;
+
+}  // namespace
 
 bool Win32Registry::OpenOrCreateKey(const char* path) {
     subkey_.Reset();
@@ -55,20 +63,27 @@ RegStatus Win32Registry::GetString(const char* value, char* out, size_t capacity
         out[0] = '\0';
         return RegStatus::kOk;
     }
-    // Stored data need not end in a NUL: data that fills out must bring one.
-    if (size > capacity) return RegStatus::kFailed;
-    DWORD got = static_cast<DWORD>(capacity);
-    result = RegQueryValueExA(subkey_.Get(), value, nullptr, &type,
-                              reinterpret_cast<BYTE*>(out), &got);
-    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        return RegStatus::kFailed;
+    // Stored data need not end in a NUL, and an installer may store a string
+    // with the size of its whole buffer, NULs after the text: the data is read
+    // whole, with room for a NUL of our own, and the text up to its first NUL
+    // is what must fit out.
+    if (size > kLongestData) return RegStatus::kFailed;
+    char* data = size < capacity ? out : static_cast<char*>(malloc(size + 1));
+    if (!data) return RegStatus::kFailed;
+    DWORD got = size;
+    result = RegQueryValueExA(subkey_.Get(), value, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                              &got);
+    RegStatus status = RegStatus::kFailed;
+    if (result == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) && got <= size) {
+        data[got] = '\0';
+        size_t length = strlen(data);
+        if (length < capacity) {
+            if (data != out) memcpy(out, data, length + 1);
+            status = RegStatus::kOk;
+        }
     }
-    if (got < capacity) {
-        out[got] = '\0';
-    } else if (out[capacity - 1] != '\0') {
-        return RegStatus::kFailed;
-    }
-    return RegStatus::kOk;
+    if (data != out) free(data);
+    return status;
 }
 
 bool Win32Registry::SetString(const char* value, const char* data) {

@@ -107,6 +107,42 @@ int main(int argc, char** argv) {
         suite.ExpectEq(bed::Quit(app), 0L, "exit code after 終了");
     });
 
+    // Some installers store a string with the size of their whole buffer:
+    // what counts is the text up to its first NUL, however much follows.
+    suite.Case("record: GameDir padded with NULs past its end is read up to the first NUL", [&] {
+        std::string folder = bed::MakeGameFolder("padded");
+        suite.Require(drv::ClearRecord() && drv::SetRecordRaw(REG_SZ, folder + "\\" + std::string(1024, '\0')),
+                      "cannot set the record");
+        bed::Running app;
+        suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");
+        suite.ExpectEq(drv::TopWindows(app.process.Id()).size(), size_t{1}, "windows shown (main only)");
+        drv::Box box;
+        drv::Click(bed::MainButton(app, texts::kStartUpdate));
+        suite.Require(bed::WaitBox(app, box, 30000), "no box after the start button");
+        bed::ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone);
+        suite.ExpectEq(app.process.WaitExit(), 0L, "exit code after the completion box");
+        std::string written, payload;
+        suite.Expect(drv::ReadWholeFile(folder + "\\" + texts::kTargetFile, written) &&
+                         drv::ReadWholeFile(bed::PayloadPath("Setup"), payload) && written == payload,
+                     "kestravon.exe in the padded folder is not the payload");
+    });
+
+    // A folder too long for any path is refused, never cut to a shorter one.
+    suite.Case("record: GameDir longer than a path can be is an error, not a cut folder", [&] {
+        std::string tooLong = "C:\\" + std::string(300, 'a') + "\\";
+        suite.Require(drv::ClearRecord() && drv::SetRecordString(tooLong), "cannot set the record");
+        bed::Running app;
+        app.process = drv::Start(bed::UpdaterPath("Setup"));
+        suite.Require(app.process.Started(), "the updater did not start");
+        HWND boxWindow = drv::WaitWindow(app.process.Id(), "Setup");
+        suite.Require(boxWindow != nullptr, "no box captioned Setup appeared");
+        drv::WaitUntil([&] { return !drv::ReadBox(boxWindow).buttons.empty(); }, 2000);
+        bed::ExpectBoxAndPress(suite, drv::ReadBox(boxWindow), "Setup",
+                               bed::ErrorText(texts::kValueNotRead, texts::kRecordValue), IDI_ERROR);
+        CloseEverything(app);
+        suite.ExpectEq(drv::ReadRecord(), tooLong, "the record stays as it was");
+    });
+
     struct Empty {
         const char* name;
         bool keyPresent;
