@@ -107,25 +107,36 @@ int main(int argc, char** argv) {
         suite.ExpectEq(bed::Quit(app), 0L, "exit code after 終了");
     });
 
-    // Some installers store a string with the size of their whole buffer:
-    // what counts is the text up to its first NUL, however much follows.
-    suite.Case("record: GameDir padded with NULs past its end is read up to the first NUL", [&] {
-        std::string folder = bed::MakeGameFolder("padded");
-        suite.Require(drv::ClearRecord() && drv::SetRecordRaw(REG_SZ, folder + "\\" + std::string(1024, '\0')),
-                      "cannot set the record");
-        bed::Running app;
-        suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");
-        suite.ExpectEq(drv::TopWindows(app.process.Id()).size(), size_t{1}, "windows shown (main only)");
-        drv::Box box;
-        drv::Click(bed::MainButton(app, texts::kStartUpdate));
-        suite.Require(bed::WaitBox(app, box, 30000), "no box after the start button");
-        bed::ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone);
-        suite.ExpectEq(app.process.WaitExit(), 0L, "exit code after the completion box");
-        std::string written, payload;
-        suite.Expect(drv::ReadWholeFile(folder + "\\" + texts::kTargetFile, written) &&
-                         drv::ReadWholeFile(bed::PayloadPath("Setup"), payload) && written == payload,
-                     "kestravon.exe in the padded folder is not the payload");
-    });
+    // What counts is the text up to its first NUL or the data's end: some
+    // installers store a string with the size of their whole buffer, others
+    // without its closing NUL. The update lands in that folder and no other.
+    struct Stored {
+        const char* name;
+        std::string tail;
+    };
+    const Stored storedForms[] = {
+        {"record: GameDir padded with NULs past its end is read up to the first NUL", std::string(1024, '\0')},
+        {"record: GameDir stored without its closing NUL is read whole", ""},
+    };
+    for (const Stored& stored : storedForms) {
+        suite.Case(stored.name, [&] {
+            std::string folder = bed::MakeGameFolder("stored");
+            suite.Require(drv::ClearRecord() && drv::SetRecordRaw(REG_SZ, folder + "\\" + stored.tail),
+                          "cannot set the record");
+            bed::Running app;
+            suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");
+            suite.ExpectEq(drv::TopWindows(app.process.Id()).size(), size_t{1}, "windows shown (main only)");
+            drv::Box box;
+            drv::Click(bed::MainButton(app, texts::kStartUpdate));
+            suite.Require(bed::WaitBox(app, box, 30000), "no box after the start button");
+            bed::ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone);
+            suite.ExpectEq(app.process.WaitExit(), 0L, "exit code after the completion box");
+            std::string written, payload;
+            suite.Expect(drv::ReadWholeFile(folder + "\\" + texts::kTargetFile, written) &&
+                             drv::ReadWholeFile(bed::PayloadPath("Setup"), payload) && written == payload,
+                         "kestravon.exe in the record's folder is not the payload");
+        });
+    }
 
     // A folder too long for any path is refused, never cut to a shorter one.
     suite.Case("record: GameDir longer than a path can be is an error, not a cut folder", [&] {
