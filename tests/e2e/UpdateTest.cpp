@@ -1,5 +1,6 @@
 // The update operation end to end: the start button, the file it writes, the
 // boxes it shows, and that no failure harms the old kestravon.exe.
+#include <cstdio>
 #include <functional>
 #include <vector>
 
@@ -40,9 +41,34 @@ struct GoodUpdate {
     const char* updater;
     bool oldFilePresent;
 };
+// Wine answers as Windows 98 to the program that its AppDefaults name so:
+// there is no replacing move, and the old file steps aside under a backup
+// name while the new one is renamed in.
+constexpr char kAs98[] = "Setup98";
+
+bool MakeWindows98Copy() {
+    if (!CopyFileA(bed::UpdaterPath("Setup").c_str(), bed::UpdaterPath(kAs98).c_str(), FALSE) ||
+        !CopyFileA(bed::PayloadPath("Setup").c_str(), bed::PayloadPath(kAs98).c_str(), FALSE)) {
+        return false;
+    }
+    std::string path = std::string("Software\\Wine\\AppDefaults\\") + kAs98 + ".exe";
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    static const char kVersion[] = "win98";
+    LONG set = RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(kVersion),
+                              sizeof kVersion);
+    RegCloseKey(key);
+    return set == ERROR_SUCCESS;
+}
+
 constexpr GoodUpdate kGoodUpdates[] = {
     {"update: the old kestravon.exe is replaced by the payload", "Setup", true},
     {"update: a missing kestravon.exe is created in the existing folder", "Setup", false},
+    {"update as on Windows 98: the old kestravon.exe is replaced, no backup stays", kAs98, true},
+    {"update as on Windows 98: a missing kestravon.exe is created", kAs98, false},
     {"update: an empty payload leaves an empty kestravon.exe and still completes", "Setup-empty", true},
 };
 
@@ -61,6 +87,7 @@ struct FailedUpdate {
 int main(int argc, char** argv) {
     check::Suite suite(argc, argv);
     const std::string work = bed::Env("E2E_WORK");
+    if (!MakeWindows98Copy()) std::printf("e2e: no %s copy; its cases will fail\n", kAs98);
 
     for (const GoodUpdate& good : kGoodUpdates) {
         suite.Case(good.name, [&] {
