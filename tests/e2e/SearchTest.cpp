@@ -285,6 +285,25 @@ void ScenarioClose(const char* exe, const std::string& folder, const std::string
     u.Quit();
 }
 
+// quit FOLDER: a WM_QUIT that reaches the search's pumping while it walks
+// under FOLDER ends the search without the box, and the program ends.
+void ScenarioQuit(const char* exe, const std::string& folder) {
+    Updater u;
+    if (!u.Start(exe)) return Check(false, "updater started");
+    u.Click(u.button1);
+    Check(u.WaitProgressUnder(folder), "progress under " + folder);
+    PostThreadMessageA(GetWindowThreadProcessId(u.dialog, nullptr), WM_QUIT, 0, 0);
+    bool sawBox = false;
+    bool exited = WaitFor([&] {
+        if (u.Box()) sawBox = true;
+        return u.Exited(0);
+    }, 60000);
+    Check(exited, "program ended after the quit");
+    Check(!sawBox, "no not-found box");
+    Check(ReadRecord().empty(), "nothing stored");
+    u.Quit();
+}
+
 // snap FOLDER SIGNAL: holds a search under FOLDER while the script takes a
 // screenshot: creates SIGNAL, waits for SIGNAL.done.
 void ScenarioSnap(const char* exe, const std::string& folder, const std::string& signal) {
@@ -320,6 +339,7 @@ int main(int argc, char** argv) {
     else if (scenario == "stop") ScenarioStop(exe, arg, false);
     else if (scenario == "stop-queued") ScenarioStop(exe, arg, true);
     else if (scenario == "close") ScenarioClose(exe, arg, argc > 4 ? argv[4] : "");
+    else if (scenario == "quit") ScenarioQuit(exe, arg);
     else if (scenario == "snap") ScenarioSnap(exe, arg, argc > 4 ? argv[4] : "C:\\snap");
     else if (scenario == "expect") printf("%s\n", ExpectedRecord().c_str());
     else {

@@ -114,6 +114,10 @@ big_tree
 touch "$trees/e/MG_DATA.MBL"  # listed after "big&co"
 run "close box during a search: a marker compared while unwinding is stored" close 'E:\big&co\d' 'E:\'
 
+fresh
+big_tree
+run "a quit message during a search: no box, the program ends" quit 'E:\big&co\d'
+
 if [ -n "$screenshot" ]; then
     fresh
     big_tree
