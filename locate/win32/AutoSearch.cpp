@@ -72,5 +72,10 @@ private:
 Error Button1Click(LocateDialog& dialog) {
     DialogSearchView view(dialog);
     Win32FileSystem fileSystem;
-    return ClickSearchButton(g_search, fileSystem, view);
+    // A link on a fixed disk may lead to an empty floppy or CD drive: the
+    // walk passes over it instead of stopping at the system's "no disk" box.
+    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    Error e = ClickSearchButton(g_search, fileSystem, view);
+    SetErrorMode(oldMode);
+    return e;
 }
