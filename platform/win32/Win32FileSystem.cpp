@@ -72,6 +72,9 @@ bool Win32FileSystem::IdentityOf(const char* folder, FolderIdentity& identity) {
     if (!handle.Valid()) return false;
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(handle.Get(), &info)) return false;
+    // Some network redirectors give every folder index 0: that tells nothing,
+    // and taken at its word it would pass siblings off as a cycle.
+    if (info.nFileIndexHigh == 0 && info.nFileIndexLow == 0) return false;
     identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
     return true;
 }
