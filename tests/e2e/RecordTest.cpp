@@ -25,6 +25,15 @@ void CloseEverything(bed::Running& app) {
     }
 }
 
+// Reads a box once its buttons exist and its icon is on the screen: the icon
+// is compared by its pixels, which the box paints a moment after it appears.
+drv::Box ReadPaintedBox(HWND window, LPCSTR icon) {
+    drv::WaitUntil([&] { return !drv::ReadBox(window).buttons.empty(); }, 2000);
+    drv::Box box = drv::ReadBox(window);
+    drv::WaitUntil([&] { return box.icon && drv::IconLikeness(box.icon, icon) > 0.97; }, 2000);
+    return box;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,8 +55,7 @@ int main(int argc, char** argv) {
             suite.Require(app.process.Started(), "the updater did not start");
             HWND boxWindow = drv::WaitWindow(app.process.Id(), "Setup");
             suite.Require(boxWindow != nullptr, "no box captioned Setup appeared");
-            drv::WaitUntil([&] { return !drv::ReadBox(boxWindow).buttons.empty(); }, 2000);
-            drv::Box box = drv::ReadBox(boxWindow);
+            drv::Box box = ReadPaintedBox(boxWindow, IDI_ERROR);
             bed::ExpectBoxAndPress(suite, box, "Setup",
                                    bed::ErrorText(texts::kValueWrongType, texts::kRecordValue), IDI_ERROR);
             Sleep(500);
@@ -147,8 +155,7 @@ int main(int argc, char** argv) {
         suite.Require(app.process.Started(), "the updater did not start");
         HWND boxWindow = drv::WaitWindow(app.process.Id(), "Setup");
         suite.Require(boxWindow != nullptr, "no box captioned Setup appeared");
-        drv::WaitUntil([&] { return !drv::ReadBox(boxWindow).buttons.empty(); }, 2000);
-        bed::ExpectBoxAndPress(suite, drv::ReadBox(boxWindow), "Setup",
+        bed::ExpectBoxAndPress(suite, ReadPaintedBox(boxWindow, IDI_ERROR), "Setup",
                                bed::ErrorText(texts::kValueNotRead, texts::kRecordValue), IDI_ERROR);
         CloseEverything(app);
         suite.ExpectEq(drv::ReadRecord(), tooLong, "the record stays as it was");
