@@ -88,6 +88,8 @@ void ExpectBoxAndPress(check::Suite& suite, const drv::Box& box, const std::stri
         // The other standard icon must look clearly less alike, or the
         // comparison proves nothing.
         LPCSTR other = icon == IDI_ERROR ? IDI_INFORMATION : IDI_ERROR;
+        // The box paints its icon a moment after its buttons exist.
+        drv::WaitUntil([&] { return box.icon && drv::IconLikeness(box.icon, icon) > 0.97; }, 2000);
         double wanted = box.icon ? drv::IconLikeness(box.icon, icon) : 0.0;
         double unwanted = box.icon ? drv::IconLikeness(box.icon, other) : 0.0;
         suite.Expect(wanted > 0.97 && unwanted < 0.9,
