@@ -66,18 +66,6 @@ LRESULT CALLBACK MessageDialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
-bool RegisterMessageDialogClass(HINSTANCE instance) {
-    WNDCLASSA existing;
-    if (GetClassInfoA(instance, kMessageDialogClass, &existing)) return true;
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = MessageDialogProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kMessageDialogClass;
-    return RegisterClassA(&wc) != 0;
-}
-
 struct IconChoice {
     const char* icon;
     UINT sound;
@@ -162,7 +150,7 @@ int ShowMessageDialog(HWND owner, const char* caption, MessageIcon icon, const c
                       const MessageButton* buttons, int buttonCount) {
     if (buttonCount > kMaxMessageButtons) buttonCount = kMaxMessageButtons;
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    if (!RegisterMessageDialogClass(instance)) return kMessageClosed;
+    if (!RegisterLayoutClass(instance, kMessageDialogClass, MessageDialogProc)) return kMessageClosed;
 
     MessageDialogState state = {buttons, buttonCount, kMessageClosed, false, nullptr};
     HWND box = CreateWindowExA(kExStyle, kMessageDialogClass, caption, kStyle, 0, 0, 0, 0, owner,

@@ -23,19 +23,6 @@ FrameStyle StyleOf(Frame frame) {
     return {WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, WS_EX_WINDOWEDGE};
 }
 
-bool RegisterLayoutClass(HINSTANCE instance, const char* className, WNDPROC wndProc) {
-    WNDCLASSA existing;
-    if (GetClassInfoA(instance, className, &existing)) return true;
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = wndProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = className;
-    return RegisterClassA(&wc) != 0;
-}
-
 HWND RootOf(HWND window) {
     while (window && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD)) window = GetParent(window);
     return window;
@@ -58,6 +45,19 @@ void Dispatch(MSG& msg) {
 }
 
 }  // namespace
+
+bool RegisterLayoutClass(HINSTANCE instance, const char* className, WNDPROC wndProc) {
+    WNDCLASSA existing;
+    if (GetClassInfoA(instance, className, &existing)) return true;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = wndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = className;
+    return RegisterClassA(&wc) != 0;
+}
 
 HFONT WindowFont() {
     if (!g_font.Valid()) {

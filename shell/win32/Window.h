@@ -11,6 +11,9 @@
 // control, so that the texts show on any system whatever its own font.
 HFONT WindowFont();
 
+// Registers a window class of the button-face colour once per run.
+bool RegisterLayoutClass(HINSTANCE instance, const char* className, WNDPROC wndProc);
+
 // Creates a window from its layout, hidden, owned by owner (may be null),
 // with all its controls in the window font. The class is registered on first
 // use with wndProc and the button-face background.
