@@ -120,7 +120,7 @@ public:
 
     // Polls until the window shows; `forbidden` (a class) must not show meanwhile.
     HWND WaitFor(const char* windowClass, const char* caption = nullptr, const char* forbidden = nullptr) const {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < drv::kWaitMs; Sleep(50)) {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < static_cast<DWORD>(drv::kWaitMs); Sleep(50)) {
             if (forbidden) Check(!Visible(forbidden), std::string(forbidden) + " showed too early");
             if (HWND window = Visible(windowClass, caption)) return window;
             Check(!Ended(), std::string("ended while waiting for ") + windowClass);
@@ -130,7 +130,7 @@ public:
     }
 
     void WaitGone(HWND window, const char* what) const {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < drv::kWaitMs; Sleep(50)) {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < static_cast<DWORD>(drv::kWaitMs); Sleep(50)) {
             if (!IsWindow(window) || !IsWindowVisible(window)) return;
         }
         Check(false, std::string(what) + " stayed up");
@@ -221,7 +221,7 @@ void FirstStartExitEndsProgram(bool closeBox) {
     Check(Centred(locate), "locate dialog not centred");
     if (closeBox) CloseBox(locate);
     else Press(locate, kIdLocateButton3);
-    for (DWORD start = GetTickCount(); !updater.Ended() && GetTickCount() - start < drv::kWaitMs; Sleep(20)) {
+    for (DWORD start = GetTickCount(); !updater.Ended() && GetTickCount() - start < static_cast<DWORD>(drv::kWaitMs); Sleep(20)) {
         Check(!updater.Visible(kMainClass), "main window showed");
     }
     Check(updater.WaitExit() == 0, "exit code not 0");
@@ -332,7 +332,7 @@ void EmptyPathShowsCannotCreate() {
     Answer(ask, texts::kButtonYes);
     updater.WaitGone(picker, "picker");
     HWND error = nullptr;
-    for (DWORD start = GetTickCount(); !error && GetTickCount() - start < drv::kWaitMs; Sleep(50)) {
+    for (DWORD start = GetTickCount(); !error && GetTickCount() - start < static_cast<DWORD>(drv::kWaitMs); Sleep(50)) {
         HWND box = updater.Visible(kMessageDialogClass);
         if (box && box != ask) error = box;
     }

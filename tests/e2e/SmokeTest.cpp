@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
         bed::Snap(app.main, "smoke32-main-window");
         drv::Click(bed::MainButton(app, texts::kStartUpdate));
         drv::Box box;
-        suite.Require(bed::WaitBox(app, box, 30000), "no box after the start button");
+        suite.Require(bed::WaitBox(app, box, drv::kWaitMs * 2), "no box after the start button");
         bed::Snap(box.window, "smoke32-update-done");
         bed::ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone);
         suite.ExpectEq(app.process.WaitExit(), 0L, "exit code");

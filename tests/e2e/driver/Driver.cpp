@@ -2,9 +2,20 @@
 #include "driver/Driver.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 namespace drv {
+
+namespace {
+int WaitMsFromEnvironment() {
+    const char* text = getenv("E2E_WAIT_MS");
+    int ms = text ? atoi(text) : 0;
+    return ms > 0 ? ms : 15000;
+}
+}  // namespace
+
+const int kWaitMs = WaitMsFromEnvironment();
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
     DWORD start = GetTickCount();

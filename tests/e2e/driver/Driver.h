@@ -12,7 +12,9 @@
 
 namespace drv {
 
-constexpr int kWaitMs = 15000;  // a cold Wine start can take seconds
+// How long a wait may take: 15 s, as a cold Wine start can take seconds;
+// E2E_WAIT_MS raises it where 32-bit programs run under an emulator.
+extern const int kWaitMs;
 
 // Polls done every few milliseconds until it holds or timeoutMs pass.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs);
