@@ -260,6 +260,47 @@ SIZE ScreenSize() {
     return SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
+namespace {
+
+// A 32-bit top-down DIB selected into a memory DC beside the screen's DC.
+class DibCanvas {
+public:
+    DibCanvas(int width, int height) : screen_(GetDC(nullptr)), memory_(CreateCompatibleDC(screen_)) {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // top row first
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        dib_ = CreateDIBSection(screen_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        pixels_ = static_cast<uint32_t*>(bits);
+        old_ = SelectObject(memory_, dib_);
+    }
+    ~DibCanvas() {
+        SelectObject(memory_, old_);
+        DeleteObject(dib_);
+        DeleteDC(memory_);
+        ReleaseDC(nullptr, screen_);
+    }
+    DibCanvas(const DibCanvas&) = delete;
+    DibCanvas& operator=(const DibCanvas&) = delete;
+
+    HDC Screen() const { return screen_; }
+    HDC Memory() const { return memory_; }
+    uint32_t* Pixels() const { return pixels_; }
+
+private:
+    HDC screen_;
+    HDC memory_;
+    HBITMAP dib_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    uint32_t* pixels_ = nullptr;
+};
+
+}  // namespace
+
 Image Capture(const RECT& onScreen) {
     Image image;
     image.width = onScreen.right - onScreen.left;
@@ -267,26 +308,12 @@ Image Capture(const RECT& onScreen) {
     if (image.width <= 0 || image.height <= 0) return Image{};
     image.pixels.assign(static_cast<size_t>(image.width) * image.height, 0);
 
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = image.width;
-    info.bmiHeader.biHeight = -image.height;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, image.width, image.height, screen, onScreen.left, onScreen.top, SRCCOPY);
+    DibCanvas canvas(image.width, image.height);
+    BitBlt(canvas.Memory(), 0, 0, image.width, image.height, canvas.Screen(), onScreen.left, onScreen.top,
+           SRCCOPY);
     GdiFlush();
-    const auto* source = static_cast<const uint32_t*>(bits);
+    const uint32_t* source = canvas.Pixels();
     for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = source[i] & 0xFFFFFF;
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return image;
 }
 
@@ -334,28 +361,14 @@ double IconLikeness(HWND iconControl, LPCSTR systemIcon) {
     if (seen.pixels.empty()) return 0.0;
     // The control stretches its icon over its client area onto its
     // background; a corner of a standard icon shows that background.
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = seen.width;
-    info.bmiHeader.biHeight = -seen.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    auto* pixels = static_cast<uint32_t*>(bits);
+    DibCanvas canvas(seen.width, seen.height);
+    uint32_t* pixels = canvas.Pixels();
     for (size_t i = 0; i < seen.pixels.size(); ++i) pixels[i] = seen.At(0, 0);
-    DrawIconEx(memory, 0, 0, LoadIconA(nullptr, systemIcon), seen.width, seen.height, 0, nullptr, DI_NORMAL);
+    DrawIconEx(canvas.Memory(), 0, 0, LoadIconA(nullptr, systemIcon), seen.width, seen.height, 0, nullptr,
+               DI_NORMAL);
     GdiFlush();
     size_t same = 0;
     for (size_t i = 0; i < seen.pixels.size(); ++i) same += (pixels[i] & 0xFFFFFF) == seen.pixels[i];
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return static_cast<double>(same) / static_cast<double>(seen.pixels.size());
 }
 
