@@ -35,7 +35,7 @@ Error ApplyManualChoice(Folders& folders, Registry& registry, const char* chosen
     char marker[kPathCapacity];
     // A path too long to hold the marker cannot be the game's folder.
     if (!FolderRecordValue(record, sizeof record, chosen)) return {};
-    if (!JoinPath(marker, sizeof marker, record, texts::kMarkerProbe)) return {};
+    if (!JoinPath(marker, sizeof marker, chosen, texts::kMarkerProbe)) return {};
     // A folder named like the marker does not make a game folder.
     if (folders.Probe(marker) != PathKind::kFile) return {};
 
