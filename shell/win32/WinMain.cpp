@@ -32,6 +32,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     return 0;
 }
 
+// Static destructors are registered but never run: the process ends with
+// ExitProcess and the system frees what they held. The C runtime's own
+// atexit would need its start-up code (on x64 even to be called at all).
+extern "C" int atexit(void (*)()) {
+    return 0;
+}
+
 // The linker's list of the static constructors: a count or -1, the
 // constructors, then a null.
 extern "C" void (*__CTOR_LIST__[])();
