@@ -2,7 +2,6 @@
 #include "payload/ReplaceFile.h"
 
 #include <stddef.h>
-#include <string.h>
 
 #include "platform/Cp932.h"
 #include "resources/Texts.h"
@@ -121,6 +120,7 @@ Error WriteAndClose(FileStore& store, const void* bytes, uint32_t size) {
     return {};
 }
 
+// Only a held file is worth waiting for; any other failure ends at once.
 MoveStatus MoveReplacingWithRetries(FileStore& store, const char* temp, const char* target) {
     for (int attempt = 1;; ++attempt) {
         MoveStatus status = store.MoveReplacing(temp, target);
