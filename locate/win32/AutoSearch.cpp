@@ -6,9 +6,9 @@
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Registry.h"
 #include "resources/Texts.h"
-#include "shell/InstallRecord.h"
-#include "shell/win32/MessageDialog.h"
-#include "shell/win32/Window.h"
+#include "locate/InstallRecord.h"
+#include "ui/win32/MessageDialog.h"
+#include "ui/win32/Window.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "platform/win32/Owned.h"
 #include "platform/win32/Win32Folders.h"
 #include "resources/Texts.h"
-#include "shell/win32/MessageDialog.h"
-#include "shell/win32/Window.h"
+#include "ui/win32/MessageDialog.h"
+#include "ui/win32/Window.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include "locate/win32/LocateDialog.h"
 
 #include "resources/Layouts.h"
-#include "shell/win32/ErrorDisplay.h"
-#include "shell/win32/Window.h"
+#include "ui/win32/ErrorDisplay.h"
+#include "ui/win32/Window.h"
 
 LocateDialog Form3;
 

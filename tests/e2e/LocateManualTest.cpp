@@ -19,6 +19,7 @@
 #include "driver/Driver.h"
 #include "locate/win32/FolderPicker.h"
 #include "resources/Layouts.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 namespace {
@@ -501,8 +502,8 @@ void ChangedDestinationIsUpdated() {
     Check(TextOf(GetDlgItem(done, kIdMessageText)) == texts::kUpdateDone, "no completion message");
     Answer(done, texts::kButtonOk);
     Check(updater.WaitExit() == 0, "exit code not 0");
-    Check(IsFile(after + "\\" + texts::kTargetFile), "new folder not updated");
-    Check(!IsFile(before + "\\" + texts::kTargetFile), "old folder updated");
+    Check(IsFile(after + "\\" + names::kTargetFile), "new folder not updated");
+    Check(!IsFile(before + "\\" + names::kTargetFile), "old folder updated");
 }
 
 // ---- screenshots ----

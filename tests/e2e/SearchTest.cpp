@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "resources/Layouts.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 namespace {
@@ -128,7 +129,7 @@ std::string ReadRecord() {
     char value[600] = "";
     DWORD size = sizeof value - 1;
     DWORD type = 0;
-    LONG status = RegQueryValueExA(key, texts::kRecordValue, nullptr, &type,
+    LONG status = RegQueryValueExA(key, names::kRecordValue, nullptr, &type,
                                    reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? value : "";
@@ -152,7 +153,7 @@ bool ReferenceWalk(const std::string& folder, std::string& found, int depth) {
             continue;
         }
         for (char& c : name) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-        if (name == texts::kMarkerName) {
+        if (name == names::kMarkerName) {
             found = folder;
             stopped = true;
             break;
@@ -246,14 +247,14 @@ void ScenarioStop(const char* exe, const std::string& folder, bool queuedClick) 
     // A fresh search begins at the top: the root of the first fixed drive
     // is listed again, and its marker is found there.
     std::string root = folder.substr(0, 2);
-    HANDLE marker = CreateFileA((root + "\\" + texts::kMarkerName).c_str(), GENERIC_WRITE, 0, nullptr,
+    HANDLE marker = CreateFileA((root + "\\" + names::kMarkerName).c_str(), GENERIC_WRITE, 0, nullptr,
                                 CREATE_NEW, 0, nullptr);
     Check(marker != INVALID_HANDLE_VALUE, "marker put in " + root);
     CloseHandle(marker);
     u.Click(u.button1);
     Check(WaitFor([&] { return !IsWindowVisible(u.dialog); }, 60000), "new search found it");
     Check(ReadRecord() == root + "\\", "record is " + root + "\\");
-    DeleteFileA((root + "\\" + texts::kMarkerName).c_str());
+    DeleteFileA((root + "\\" + names::kMarkerName).c_str());
     u.Quit();
 }
 

@@ -7,6 +7,7 @@
 
 #include "fakes/FakeFolderTree.h"
 #include "locate/FolderWalk.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 namespace {
@@ -30,7 +31,7 @@ public:
     bool Ended() override { return ended; }
     void ShowNotFound() override { events.push_back("not found"); }
     Error StoreFolder(const char* value) override {
-        if (failStore) return Error::Make(texts::kValueNotSet, texts::kRecordValue);
+        if (failStore) return Error::Make(texts::kValueNotSet, names::kRecordValue);
         record = value;
         events.push_back("store " + record);
         return {};
@@ -331,7 +332,7 @@ TEST(FolderWalk, FailedRecordWriteLeavesTheDialogOpenAndIdle) {
     s.view.failStore = true;
     Error e = s.Click();
     ASSERT_TRUE(e);
-    EXPECT_STREQ(e.Text(), Error::Make(texts::kValueNotSet, texts::kRecordValue).Text());
+    EXPECT_STREQ(e.Text(), Error::Make(texts::kValueNotSet, names::kRecordValue).Text());
     EXPECT_FALSE(s.view.ended);
     EXPECT_FALSE(s.view.buttonSaysStop);
     EXPECT_FALSE(s.state.busy);

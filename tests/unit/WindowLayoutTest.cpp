@@ -4,8 +4,8 @@
 #include <set>
 
 #include "resources/Layouts.h"
-#include "shell/BannerShade.h"
-#include "shell/Centring.h"
+#include "app/BannerShade.h"
+#include "ui/Centring.h"
 
 namespace {
 

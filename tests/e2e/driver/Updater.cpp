@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 namespace bed {
@@ -46,8 +47,8 @@ std::string MakeGameFolder(const std::string& name, const std::string& root) {
     drv::FreshFolder(folder);
     std::string old;
     drv::ReadWholeFile(OldGame(), old);
-    drv::WriteWholeFile(folder + "\\" + texts::kMarkerName, "marker");
-    drv::WriteWholeFile(folder + "\\" + texts::kTargetFile, old);
+    drv::WriteWholeFile(folder + "\\" + names::kMarkerName, "marker");
+    drv::WriteWholeFile(folder + "\\" + names::kTargetFile, old);
     return folder;
 }
 

@@ -2,15 +2,16 @@
 #include <windows.h>
 
 #include "locate/win32/LocateDialog.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
-#include "shell/win32/ErrorDisplay.h"
-#include "shell/win32/MainWindow.h"
-#include "shell/win32/Window.h"
+#include "ui/win32/ErrorDisplay.h"
+#include "app/win32/MainWindow.h"
+#include "ui/win32/Window.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // A stale code from start-up must not pass for "already exists".
     SetLastError(0);
-    HANDLE mutex = CreateMutexA(nullptr, TRUE, texts::kMutexName);
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, names::kMutexName);
     // Any error at all, not only ERROR_ALREADY_EXISTS, means another copy
     // may be running: leave silently, and leave the mutex alone.
     if (GetLastError() != 0) return 1;

@@ -5,7 +5,7 @@
 
 #include "platform/Error.h"
 #include "platform/win32/Owned.h"
-#include "shell/InstallRecord.h"
+#include "locate/InstallRecord.h"
 
 struct MainWindow {
     HWND window = nullptr;

@@ -1,8 +1,9 @@
 // Window plumbing shared by the main window, the locate dialog and the boxes.
-#include "shell/win32/Window.h"
+#include "ui/win32/Window.h"
 
 #include "platform/win32/Owned.h"
-#include "shell/Centring.h"
+#include "resources/Names.h"
+#include "ui/Centring.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ HFONT WindowFont() {
         g_font = OwnedGdi(CreateFontA(-kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                       SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                      texts::kFontFace));
+                                      names::kFontFace));
     }
     return static_cast<HFONT>(g_font.Get());
 }

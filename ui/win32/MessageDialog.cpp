@@ -1,12 +1,12 @@
 // A modal message box window of our own: MessageBoxA would label its buttons
 // in the system's language, and this program's texts are fixed.
-#include "shell/win32/MessageDialog.h"
+#include "ui/win32/MessageDialog.h"
 
 #include <string.h>
 
 #include "resources/Layouts.h"
-#include "shell/MessageLayout.h"
-#include "shell/win32/Window.h"
+#include "ui/MessageLayout.h"
+#include "ui/win32/Window.h"
 
 namespace {
 
