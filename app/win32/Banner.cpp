@@ -47,10 +47,13 @@ void Paint(HDC dc) {
 }  // namespace
 
 void DrawBanner(MainWindow& form) {
-    HDC screen = GetDC(nullptr);
-    OwnedGdi bitmap(CreateCompatibleBitmap(screen, kBannerWidth, kBannerHeight));
-    OwnedMemoryDc dc(CreateCompatibleDC(screen));
-    ReleaseDC(nullptr, screen);
+    OwnedGdi bitmap;
+    OwnedMemoryDc dc;
+    {
+        WindowDc screen(nullptr);
+        bitmap = OwnedGdi(CreateCompatibleBitmap(screen.Get(), kBannerWidth, kBannerHeight));
+        dc = OwnedMemoryDc(CreateCompatibleDC(screen.Get()));
+    }
     if (!bitmap.Valid() || !dc.Valid()) return;  // no banner beats no window
     {
         SelectScope useBitmap(dc.Get(), bitmap.Get());

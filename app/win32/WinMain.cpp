@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "locate/win32/LocateDialog.h"
+#include "platform/win32/Owned.h"
 #include "resources/Names.h"
 #include "resources/Texts.h"
 #include "ui/win32/ErrorDisplay.h"
@@ -11,9 +12,10 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // A stale code from start-up must not pass for "already exists".
     SetLastError(0);
-    HANDLE mutex = CreateMutexA(nullptr, TRUE, names::kMutexName);
+    OwnedHeldMutex mutex(CreateMutexA(nullptr, TRUE, names::kMutexName));
     // Any error at all, not only ERROR_ALREADY_EXISTS, means another copy
-    // may be running: leave silently, and leave the mutex alone.
+    // may be running: leave silently. A mutex that copy holds is not ours to
+    // release, and releasing it fails harmlessly.
     if (GetLastError() != 0) return 1;
 
     Error failed = CreateMainWindow(instance);
@@ -24,7 +26,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         ShowMainWindow(showCommand);
         RunMessageLoop();
     }
-    ReleaseMutex(mutex);
-    CloseHandle(mutex);
     return 0;
 }

@@ -17,7 +17,6 @@
 
 #include "driver/Check.h"
 #include "driver/Driver.h"
-#include "locate/win32/FolderPicker.h"
 #include "resources/Layouts.h"
 #include "resources/Names.h"
 #include "resources/Texts.h"

@@ -127,6 +127,22 @@ TEST(FolderWalk, MarkerInDriveRootStoresLetterColonBackslash) {
     }
 }
 
+// 表 is 0x95 0x5C: a walk (or a fake) that split names at every 0x5C byte
+// would look for a folder named 0x95 and never find the marker inside.
+TEST(FolderWalk, NameWhoseTrailByteIsBackslashIsOneFolder) {
+    Search s;
+    s.tree.Drive('C', DriveType::kFixed);
+    s.tree.AddFolder("C:", "表");
+    s.tree.AddFolder("C:\\表", "ゲーム表");
+    s.tree.AddFile("C:\\表\\ゲーム表", "MG_DATA.MBL");
+    EXPECT_FALSE(s.Click());
+    EXPECT_STREQ(s.state.FoundDir, "C:\\表\\ゲーム表");
+    EXPECT_EQ(s.view.record, "C:\\表\\ゲーム表\\");
+    const std::vector<std::string> lines = {Progress("C:"), Progress("C:\\表"), Progress("C:\\表\\ゲーム表")};
+    EXPECT_EQ(s.Lines(), lines);
+    EXPECT_EQ(s.tree.OpenCount(), 0);
+}
+
 TEST(FolderWalk, FolderNamedLikeTheMarkerIsEnteredNeverMatched) {
     Search s;
     s.tree.Drive('C', DriveType::kFixed);

@@ -74,10 +74,14 @@ HWND CreateControl(HWND parent, const ControlLayout& control) {
     const char* className = "BUTTON";
     const char* caption = control.caption;
     DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD exStyle = 0;
     int width = control.width;
     switch (control.kind) {
     case Kind::Button:
         style |= BS_PUSHBUTTON;
+        break;
+    case Kind::DefaultButton:
+        style |= BS_DEFPUSHBUTTON;
         break;
     case Kind::Label: {
         className = "STATIC";
@@ -89,14 +93,36 @@ HWND CreateControl(HWND parent, const ControlLayout& control) {
         if (client.right - control.x > width) width = client.right - control.x;
         break;
     }
+    case Kind::KeyLabel:
+        className = "STATIC";
+        break;
     case Kind::Image:
         className = "STATIC";
         caption = nullptr;  // a bitmap static would take its caption for a resource name
         style |= SS_BITMAP;
         break;
+    case Kind::Edit:
+        className = "EDIT";
+        style |= ES_AUTOHSCROLL;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+    case Kind::FolderList:
+        className = "LISTBOX";
+        style |= WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+    case Kind::FileList:
+        className = "LISTBOX";
+        style |= WS_DISABLED | WS_VSCROLL | LBS_SORT | LBS_NOINTEGRALHEIGHT;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+    case Kind::DropList:
+        className = "COMBOBOX";
+        style |= WS_VSCROLL | CBS_DROPDOWNLIST;
+        break;
     }
     if (control.tab >= 0) style |= WS_TABSTOP;
-    HWND window = CreateWindowExA(0, className, caption, style, control.x, control.y, width,
+    HWND window = CreateWindowExA(exStyle, className, caption, style, control.x, control.y, width,
                                   control.height, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
                                   reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
