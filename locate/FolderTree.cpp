@@ -24,12 +24,6 @@ struct NameList {
     size_t count = 0;
     size_t slots = 0;
 
-    void Free() {
-        free(names);
-        free(offsets);
-        *this = NameList();
-    }
-
     // False when memory ran out: the list keeps what it has.
     bool Insert(const char* name, NameOrder order) {
         size_t size = strlen(name) + 1;
@@ -122,27 +116,17 @@ bool FolderTree::Open(const char* folder) {
     return true;
 }
 
-bool FolderTree::EntryName(size_t index, char* out, size_t capacity) const {
+bool FolderTree::Entry(size_t index, bool whole, char* out, size_t capacity) const {
     if (index >= EntryCount() || capacity == 0) return false;
     if (index >= ancestors_) {
-        TextBuilder name(out, capacity);
-        return !name.Append(Subfolder(index - ancestors_)).Overflowed();
+        const char* name = Subfolder(index - ancestors_);
+        if (whole) return JoinPath(out, capacity, shown_, name);
+        return !TextBuilder(out, capacity).Append(name).Overflowed();
     }
     PathStep steps[kPathCapacity / 2];
     PathSteps(shown_, steps, kPathCapacity / 2);
-    TextBuilder name(out, capacity);
-    name.AppendBytes(shown_ + steps[index].start, steps[index].end - steps[index].start);
-    return !name.Overflowed();
-}
-
-bool FolderTree::EntryPath(size_t index, char* out, size_t capacity) const {
-    if (index >= EntryCount() || capacity == 0) return false;
-    if (index >= ancestors_) return JoinPath(out, capacity, shown_, Subfolder(index - ancestors_));
-    PathStep steps[kPathCapacity / 2];
-    PathSteps(shown_, steps, kPathCapacity / 2);
-    TextBuilder path(out, capacity);
-    path.AppendBytes(shown_, steps[index].end);
-    return !path.Overflowed();
+    size_t start = whole ? 0 : steps[index].start;
+    return !TextBuilder(out, capacity).AppendBytes(shown_ + start, steps[index].end - start).Overflowed();
 }
 
 bool FolderTree::MakeFull(const char* typed, char* out, size_t capacity) const {

@@ -34,9 +34,13 @@ public:
     size_t EntryCount() const { return ancestors_ + subfolders_; }
     size_t EntryDepth(size_t index) const { return index < ancestors_ ? index : ancestors_; }
     // The entry's own name ("C:\" for a root); false when out is too small.
-    bool EntryName(size_t index, char* out, size_t capacity) const;
+    bool EntryName(size_t index, char* out, size_t capacity) const {
+        return Entry(index, false, out, capacity);
+    }
     // The folder the entry stands for.
-    bool EntryPath(size_t index, char* out, size_t capacity) const;
+    bool EntryPath(size_t index, char* out, size_t capacity) const {
+        return Entry(index, true, out, capacity);
+    }
 
     // A typed folder name made full against the shown folder, the way the
     // user reads it: "Game" lies in the shown folder, "..\Game" beside it,
@@ -59,6 +63,7 @@ public:
     }
 
 private:
+    bool Entry(size_t index, bool whole, char* out, size_t capacity) const;
     bool StartListing(const char* folder, FolderListing& listing, FolderEntry& first);
     const char* Subfolder(size_t index) const { return names_ + offsets_[index]; }
 
