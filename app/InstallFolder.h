@@ -3,11 +3,10 @@
 
 #include <stddef.h>
 
+#include "locate/InstallRecord.h"
 #include "platform/Error.h"
 #include "platform/Registry.h"
 #include "resources/Names.h"
-#include "resources/Texts.h"
-#include "locate/InstallRecord.h"
 
 // After the locate dialog's first showing: reads the record into installDir
 // (kInstallDirCapacity bytes) as the start-up read does. giveUp says that the

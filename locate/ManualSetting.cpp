@@ -4,9 +4,9 @@
 #include <string.h>
 
 #include "locate/FolderPath.h"
+#include "locate/InstallRecord.h"
 #include "resources/Names.h"
 #include "resources/Texts.h"
-#include "locate/InstallRecord.h"
 
 bool CreateFolderWithParents(Folders& folders, const char* path) {
     constexpr size_t kMaxDepth = kPathCapacity / 2;

@@ -5,10 +5,10 @@
 
 #include <utility>
 
+#include "app/BannerShade.h"
 #include "resources/Layouts.h"
 #include "resources/Names.h"
 #include "resources/Texts.h"
-#include "app/BannerShade.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // The main window: start-up read of the record, the update and the locate dialog.
 #include "app/win32/MainWindow.h"
 
+#include "app/InstallFolder.h"
+#include "app/win32/Banner.h"
 #include "locate/win32/LocateDialog.h"
 #include "payload/win32/ExtractPayload.h"
 #include "platform/win32/Win32Registry.h"
 #include "resources/Layouts.h"
 #include "resources/Names.h"
 #include "resources/Texts.h"
-#include "app/InstallFolder.h"
-#include "app/win32/Banner.h"
 #include "ui/win32/ErrorDisplay.h"
 #include "ui/win32/MessageDialog.h"
 #include "ui/win32/Window.h"

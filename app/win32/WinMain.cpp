@@ -1,12 +1,11 @@
 // Program entry: one copy at a time, the two windows, the message loop.
 #include <windows.h>
 
+#include "app/win32/MainWindow.h"
 #include "locate/win32/LocateDialog.h"
 #include "platform/win32/Owned.h"
 #include "resources/Names.h"
-#include "resources/Texts.h"
 #include "ui/win32/ErrorDisplay.h"
-#include "app/win32/MainWindow.h"
 #include "ui/win32/Window.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {

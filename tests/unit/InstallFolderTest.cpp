@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "app/InstallFolder.h"
 #include "fakes/FakeRegistry.h"
 #include "resources/Names.h"
 #include "resources/Texts.h"
-#include "app/InstallFolder.h"
 
 namespace {
 

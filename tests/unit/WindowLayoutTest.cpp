@@ -3,8 +3,8 @@
 
 #include <set>
 
-#include "resources/Layouts.h"
 #include "app/BannerShade.h"
+#include "resources/Layouts.h"
 #include "ui/Centring.h"
 
 namespace {
