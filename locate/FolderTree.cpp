@@ -138,15 +138,16 @@ bool FolderTree::MakeFull(const char* typed, char* out, size_t capacity) const {
     TextBuilder join(joined, sizeof joined);
     size_t typedRoot = RootLength(typed);
     if (IsFullPath(typed)) {
-        join.Append(typed);
+        typedRoot = 0;
     } else if (typedRoot == 1) {
-        join.AppendBytes(shown_, RootLength(shown_)).Append(typed + 1);
+        join.AppendBytes(shown_, RootLength(shown_));
     } else if (typedRoot == 2 && AsciiUpper(typed[0]) != AsciiUpper(shown_[0])) {
         // Another drive's own current folder is not known here: its root.
-        join.AppendBytes(typed, 2).Append("\\").Append(typed + 2);
+        join.AppendBytes(typed, 2).Append("\\");
     } else {
-        join.Append(shown_).Append("\\").Append(typed + typedRoot);
+        join.Append(shown_).Append("\\");
     }
+    join.Append(typed + typedRoot);
     if (join.Overflowed()) return false;
 
     size_t rootLength = RootLength(joined);
@@ -166,9 +167,8 @@ bool FolderTree::MakeFull(const char* typed, char* out, size_t capacity) const {
         }
         steps[kept++] = steps[i];
     }
-    size_t lastChar = LastCharOffset(joined, join.Length());
-    bool endsInSeparator = join.Length() > rootLength && lastChar == join.Length() - 1 &&
-                           IsSeparator(joined[lastChar]);
+    size_t length = join.Length();
+    bool endsInSeparator = length > rootLength && (joined[length - 1] == '/' || EndsWithBackslash(joined));
     // Dots and spaces are single bytes that no trail byte equals.
     if (!endsInSeparator && kept > 0) {
         PathStep& last = steps[kept - 1];
@@ -177,7 +177,10 @@ bool FolderTree::MakeFull(const char* typed, char* out, size_t capacity) const {
     }
 
     TextBuilder path(out, capacity);
-    for (size_t i = 0; i < rootLength; ++i) path.AppendBytes(IsSeparator(joined[i]) ? "\\" : joined + i, 1);
+    path.AppendBytes(joined, rootLength);
+    for (size_t i = 0; i < rootLength && out[i] != '\0'; ++i) {
+        if (out[i] == '/') out[i] = '\\';
+    }
     bool needSeparator = rootLength > 0 && !IsSeparator(joined[rootLength - 1]);
     for (size_t i = 0; i < kept; ++i) {
         if (needSeparator) path.Append("\\");
