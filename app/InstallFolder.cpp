@@ -1,9 +1,10 @@
 // When the main window's copy of the install folder changes, and what it writes to.
-#include "shell/InstallFolder.h"
+#include "app/InstallFolder.h"
 
 #include <string.h>
 
 #include "platform/Cp932.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 Error RereadAfterFirstLocate(Registry& registry, char* installDir, bool* giveUp) {
@@ -29,7 +30,7 @@ Error UpdateTargetPath(const char* installDir, char* out, size_t capacity) {
     // by hand or by another tool may not, and "C:\Game" + the name would land
     // beside the folder as C:\Gamekestravon.exe.
     if (!EndsWithBackslash(installDir)) target.Append("\\");
-    target.Append(texts::kTargetFile);
+    target.Append(names::kTargetFile);
     // Never a cut path: writing a shortened name would hit another file.
     if (target.Overflowed()) {
         out[0] = '\0';
