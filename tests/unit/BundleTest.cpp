@@ -48,15 +48,20 @@ std::string Describe(const Resource& r) {
 }
 
 const char* const kStubs[] = {"stub32.exe", "stub64.exe"};
+// What data/make-pe-fixtures.sh puts in the stubs, in the order Windows
+// searches: all in language 0x411, names before ids, names without case.
+const char* const kStubResources[] = {"3/1/1041",       "3/2/1041",  "6/1/1041",  "10/EXE/1041", "10/EXECRC/1041",
+                                      "10/HELLO/1041", "14/1/1041", "16/1/1041", "24/1/1041"};
+
+void ExpectListed(const std::vector<Resource>& resources, const std::string& what) {
+    ASSERT_EQ(resources.size(), std::size(kStubResources)) << what;
+    for (size_t i = 0; i < resources.size(); ++i) EXPECT_EQ(Describe(resources[i]), kStubResources[i]) << what;
+}
 
 TEST(PeResources, ReadsTheTreeTheResourceCompilerWrote) {
-    // data/make-pe-fixtures.sh: all in language 0x411, names before ids.
-    const char* expected[] = {"3/1/1041",  "3/2/1041",    "6/1/1041",    "10/EXE/1041", "10/EXECRC/1041",
-                              "10/HELLO/1041", "14/1/1041", "16/1/1041", "24/1/1041"};
     for (const char* name : kStubs) {
         std::vector<Resource> resources = ResourcesOf(Fixture(name));
-        ASSERT_EQ(resources.size(), std::size(expected)) << name;
-        for (size_t i = 0; i < resources.size(); ++i) EXPECT_EQ(Describe(resources[i]), expected[i]) << name;
+        ExpectListed(resources, name);
         EXPECT_EQ(Find(resources, kRtRcdata, ResourceKey::Name("hello"))->data,
                   Bytes({'h', 'e', 'l', 'l', 'o', 0x34, 0x12}))
             << name;
@@ -85,7 +90,7 @@ TEST(Bundle, CarriesTheGameAndKeepsEverythingElseForPe32AndPe32Plus) {
 
         std::vector<Resource> before = ResourcesOf(stub);
         std::vector<Resource> after = ResourcesOf(out);
-        EXPECT_EQ(after.size(), before.size()) << name << ": the stale EXE and EXECRC are replaced, not kept";
+        ExpectListed(after, name);  // the stale EXE and EXECRC are replaced, not kept
         for (const Resource& r : before) {
             if (r.name.IsName("EXE") || r.name.IsName("EXECRC")) continue;
             auto same = std::find_if(after.begin(), after.end(), [&](const Resource& a) {

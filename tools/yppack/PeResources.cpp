@@ -113,7 +113,8 @@ private:
         // A directory listed twice could make the walk exponential or endless.
         if (!directories_.insert(offset).second) throw Failure("the resource tree reuses a directory");
         size_t header = At(uint64_t{base_} + offset, 16);
-        uint32_t count = Get16(file_, header + 12) + Get16(file_, header + 14);
+        uint32_t named = Get16(file_, header + 12);
+        uint32_t count = named + Get16(file_, header + 14);
         // Directories may overlap in a crafted tree; real entries never share bytes.
         entries_ += count;
         if (entries_ > file_.size() / 8) throw Failure("the resource tree overlaps itself");
@@ -122,6 +123,12 @@ private:
             uint32_t name = Get32(file_, entries + 8 * i);
             uint32_t target = Get32(file_, entries + 8 * i + 4);
             ResourceKey key = Key(name);
+            // FindResource searches names and ids apart, each by bisection:
+            // an entry on the wrong side or ids out of order is never found.
+            if (key.isName != (i < named)) throw Failure("the resource tree mixes up names and ids");
+            if (!key.isName && i > named && Get32(file_, entries + 8 * (i - 1)) >= name) {
+                throw Failure("the resource tree's ids are out of order");
+            }
             (level == 0 ? path.type : level == 1 ? path.name : path.language) = key;
             bool isDirectory = (target & kHighBit) != 0;
             if (isDirectory != (level + 1 < kTreeLevels)) {
