@@ -179,6 +179,19 @@ bed_cached_prefix() {
     [ -f "$dir/system.reg" ] || { bed_log "no pristine prefix in $dir"; return 1; }
 }
 
+# bed_prepare: makes the cached pristine prefix of this bed's flavour if it
+# is missing, with a private display of its own, and ends all it started.
+# The test command runs it in the background while it builds.
+bed_prepare() {
+    (
+        BED_DIR=$(mktemp -d /tmp/bed-prepare.XXXXXX) || exit 1
+        BED_OWN_DIR=1
+        trap bed_down EXIT
+        bed_env
+        bed_start_display && bed_cached_prefix
+    )
+}
+
 bed_make_prefix() {
     if [ "${BED_REUSE:-0}" = 1 ] && [ -f "$WINEPREFIX/system.reg" ]; then
         bed_log "reusing the prefix in $WINEPREFIX"
