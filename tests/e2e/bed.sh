@@ -160,6 +160,7 @@ bed_cached_prefix() {
     (
         command -v flock >/dev/null && flock -w 900 9
         [ -f "$dir/system.reg" ] && exit 0
+        rm -rf "$dir"  # half deleted by hand: a finished one always has its registry
         # Leftovers of interrupted runs, and prefixes no bed used for a month.
         find "$BED_CACHE" -mindepth 1 -maxdepth 1 \( -name '.making.*' -mmin +120 -o \
             -name 'prefix-*' -mtime +30 \) -exec rm -rf {} + 2>/dev/null
