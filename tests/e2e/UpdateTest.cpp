@@ -5,12 +5,13 @@
 #include <vector>
 
 #include "driver/Updater.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 namespace {
 
 std::string Target(const std::string& folder) {
-    return folder + "\\" + texts::kTargetFile;
+    return folder + "\\" + names::kTargetFile;
 }
 
 std::string Contents(const std::string& path) {
@@ -142,11 +143,11 @@ int main(int argc, char** argv) {
          [](const std::string& target) { return bed::ErrorText(texts::kCannotCreateFile, target); }, [] {}},
         {"failure: a damaged payload writes nothing", "Setup-damaged",
          [](const std::string& folder) { return folder + "\\"; },
-         [](const std::string&) { return bed::ErrorText(texts::kResourceDamaged, texts::kPayloadResource); },
+         [](const std::string&) { return bed::ErrorText(texts::kResourceDamaged, names::kPayloadResource); },
          [] {}},
         {"failure: a program without the payload resource", "Setup-nopayload",
          [](const std::string& folder) { return folder + "\\"; },
-         [](const std::string&) { return bed::ErrorText(texts::kResourceNotFound, texts::kPayloadResource); },
+         [](const std::string&) { return bed::ErrorText(texts::kResourceNotFound, names::kPayloadResource); },
          [] {}},
         // The box title comes from the file name: cut at its first ".", then
         // every letter after the first in lower case.
@@ -155,7 +156,7 @@ int main(int argc, char** argv) {
              CopyFileA(bed::UpdaterPath("Setup-nopayload").c_str(), bed::UpdaterPath("SETUP.TEST").c_str(), FALSE);
              return folder + "\\";
          },
-         [](const std::string&) { return bed::ErrorText(texts::kResourceNotFound, texts::kPayloadResource); },
+         [](const std::string&) { return bed::ErrorText(texts::kResourceNotFound, names::kPayloadResource); },
          [] {}},
     };
 
@@ -164,7 +165,7 @@ int main(int argc, char** argv) {
             std::string folder = bed::MakeGameFolder("failing");
             std::string record = failure.prepare(folder);
             std::string before = bed::Listing(folder);
-            std::string target = record + texts::kTargetFile;
+            std::string target = record + names::kTargetFile;
             suite.Require(drv::SetRecordString(record), "cannot set the record");
             bed::Running app;
             suite.Require(bed::StartUpdater(failure.updater, app), "the main window never appeared");
