@@ -9,19 +9,28 @@
 #   BED_DISPLAY=user  use the caller's $DISPLAY instead of a private Xvfb
 #   BED_REUSE=1  keep a prefix already in BED_DIR instead of making it anew
 #   BED_TEMPLATE a finished prefix (see bed_save_template) to copy instead
-#                of making a new one
+#                of the cached one
+#   BED_WOW64=1  the bed runs 32-bit programs too (see bed_flavour)
+#   BED_CACHE    where the pristine prefixes are kept
+#                (default ${XDG_CACHE_HOME:-~/.cache}/vesperlin-bed)
 #
-# The prefix is 64-bit with WoW64, so it runs 32-bit programs as well.
+# The prefix is 64-bit. Each bed copies a pristine prefix that is made once
+# per machine and kept in BED_CACHE under a name that changes with the Wine
+# build, the fonts and the code below that fills a fresh prefix; a missing or
+# stale one is made again (see bed_cached_prefix).
 
-BED_WINE64=${BED_WINE64:-/usr/lib/wine/wine64}
+# Wine through a wrapper that gives its processes the Japanese locale: the
+# shells around it keep their own, so no shell warns about a locale that is
+# not there (yet).
+BED_WINE64=${BED_WINE64:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine-ja}
 BED_SCREEN=${BED_SCREEN:-1024x768}
+BED_CACHE=${BED_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vesperlin-bed}
 
 bed_log() { printf 'bed: %s\n' "$*" >&2; }
 
-# Every program the bed starts sees the same Japanese system: code page 932,
-# no debug chatter, and no Mono or Gecko installer popping up.
+# Every program the bed starts sees the same Japanese system: code page 932
+# (wine-ja), no debug chatter, and no Mono or Gecko installer popping up.
 bed_env() {
-    export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
     export WINEPREFIX="$BED_DIR/prefix"
     export WINEARCH=win64
     export WINEDEBUG=-all
@@ -88,19 +97,26 @@ bed_reg_import() {
     bed_wine regedit /s 'C:\bed\import.reg' </dev/null >/dev/null 2>&1
 }
 
-bed_make_prefix() {
-    mkdir -p "$WINEPREFIX"
-    if [ "${BED_REUSE:-0}" = 1 ] && [ -f "$WINEPREFIX/system.reg" ]; then
-        bed_log "reusing the prefix in $WINEPREFIX"
-        return
+# bed_flavour: wow64 when the bed runs 32-bit programs (BED_WOW64=1), or when
+# 32-bit programs run natively and the 32-bit side costs nothing; win64 where
+# qemu emulates i386, for there wineboot's 32-bit step alone takes minutes.
+bed_flavour() {
+    if [ "${BED_WOW64:-0}" != 1 ] && [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+        echo win64
+    else
+        echo wow64
     fi
-    # A copy takes a second where wineboot takes twenty.
-    if [ -n "${BED_TEMPLATE:-}" ] && [ -f "$BED_TEMPLATE/system.reg" ]; then
-        cp -a "$BED_TEMPLATE/." "$WINEPREFIX/" && { bed_log "prefix copied from $BED_TEMPLATE"; return; }
-    fi
-    local t0=$SECONDS
-    "$BED_WINE64" wineboot -i </dev/null >"$BED_DIR/wineboot.log" 2>&1 || {
-        bed_log "wineboot failed"; cat "$BED_DIR/wineboot.log" >&2; return 1; }
+}
+
+# bed_fresh_prefix: makes a pristine prefix in $WINEPREFIX, with everything
+# every bed wants in it, and leaves its registry on disk.
+bed_fresh_prefix() {
+    local emulator=()
+    # qemu refuses an unknown CPU at once, so the 32-bit step fails fast
+    # and the 64-bit side is all there is.
+    [ "$(bed_flavour)" = win64 ] && emulator=(env QEMU_CPU=none)
+    "${emulator[@]}" "$BED_WINE64" wineboot -i </dev/null >"$WINEPREFIX.log" 2>&1 || {
+        bed_log "wineboot failed"; cat "$WINEPREFIX.log" >&2; return 1; }
     "$WINESERVER" -w
     mkdir -p "$WINEPREFIX/drive_c/bed"
     # Title-bar buttons are Marlett glyphs; Wine does not find Debian's copy
@@ -108,7 +124,92 @@ bed_make_prefix() {
     if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
         cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     fi
-    bed_log "prefix made in $((SECONDS - t0)) s"
+    bed_isolate
+    bed_base_registry
+    rm -f "$WINEPREFIX/drive_c/bed/import.reg"
+    "$WINESERVER" -w
+}
+
+# The name of the cached prefix: whatever a fresh prefix is made of. A Wine
+# or font upgrade, or an edit of the functions that fill it, gives a new name.
+bed_prefix_key() {
+    {
+        "$BED_WINE64" --version
+        dpkg-query -W -f='${Package} ${Version}\n' wine64 fonts-wine fonts-ipafont-gothic 2>/dev/null
+        cat /usr/share/wine/wine.inf /usr/share/wine/fonts/marlett.ttf 2>/dev/null | cksum
+        declare -f bed_env bed_flavour bed_fresh_prefix bed_isolate bed_base_registry bed_reg_import
+        bed_flavour
+    } | sha256sum | cut -c1-16
+}
+
+# bed_cached_prefix: sets BED_CACHED to the cached pristine prefix, making it
+# first when it is missing. It is made in a temporary folder beside it and
+# renamed into place, so no bed ever copies half a prefix; a lock spares a
+# second run the same wait, and without the lock two runs racing both make
+# one and the later rename simply loses.
+bed_cached_prefix() {
+    local name dir
+    name=prefix-$(bed_flavour)-$(bed_prefix_key) || return 1
+    dir=$BED_CACHE/$name
+    BED_CACHED=$dir
+    if [ -f "$dir/system.reg" ]; then
+        touch "$dir"  # in use: kept by the clean-up below
+        return 0
+    fi
+    mkdir -p "$BED_CACHE" || return 1
+    (
+        command -v flock >/dev/null && flock -w 900 9
+        [ -f "$dir/system.reg" ] && exit 0
+        rm -rf "$dir"  # half deleted by hand: a finished one always has its registry
+        # Leftovers of interrupted runs, and prefixes no bed used for a month.
+        find "$BED_CACHE" -mindepth 1 -maxdepth 1 \( -name '.making.*' -mmin +120 -o \
+            -name 'prefix-*' -mtime +30 \) -exec rm -rf {} + 2>/dev/null
+        t0=$SECONDS
+        tmp=$(mktemp -d "$BED_CACHE/.making.XXXXXX") || exit 1
+        bed_log "making the pristine prefix $name (once per machine)"
+        export WINEPREFIX=$tmp
+        if ! bed_fresh_prefix; then
+            "$WINESERVER" -k 2>/dev/null
+            rm -rf "$tmp" "$tmp.log"
+            exit 1
+        fi
+        rm -f "$tmp.log"
+        mv -T "$tmp" "$dir" 2>/dev/null || rm -rf "$tmp"
+        bed_log "pristine prefix made in $((SECONDS - t0)) s"
+    ) 9>"$dir.lock"
+    [ -f "$dir/system.reg" ] || { bed_log "no pristine prefix in $dir"; return 1; }
+}
+
+# bed_prepare: makes the cached pristine prefix of this bed's flavour if it
+# is missing, with a private display of its own, and ends all it started.
+# The test command runs it in the background while it builds.
+bed_prepare() {
+    (
+        BED_DIR=$(mktemp -d /tmp/bed-prepare.XXXXXX) || exit 1
+        BED_OWN_DIR=1
+        trap bed_down EXIT
+        bed_env
+        bed_start_display && bed_cached_prefix
+    )
+}
+
+bed_make_prefix() {
+    if [ "${BED_REUSE:-0}" = 1 ] && [ -f "$WINEPREFIX/system.reg" ]; then
+        bed_log "reusing the prefix in $WINEPREFIX"
+        # Made by an older bed perhaps: today's settings on top.
+        bed_isolate
+        bed_base_registry
+        return
+    fi
+    local from=${BED_TEMPLATE:-}
+    if [ -z "$from" ] || [ ! -f "$from/system.reg" ]; then
+        bed_cached_prefix || return 1
+        from=$BED_CACHED
+    fi
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    cp -a --reflink=auto "$from/." "$WINEPREFIX/" || { bed_log "could not copy $from"; return 1; }
+    bed_log "prefix copied from $from"
 }
 
 # Cuts the prefix off from the machine: no Z: onto the whole file system,
@@ -223,8 +324,6 @@ bed_up() {
     bed_env
     bed_start_display || return 1
     bed_make_prefix || return 1
-    bed_isolate
-    bed_base_registry
     bed_restart_server
 }
 
