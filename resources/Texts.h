@@ -10,6 +10,7 @@ constexpr char kRecordSubkey[] = "KESTRAVON";
 constexpr char kRecordValue[] = "GameDir";
 constexpr char kTargetFile[] = "kestravon.exe";
 constexpr char kPayloadResource[] = "EXE";
+constexpr char kChecksumResource[] = "EXECRC";  // the CRC-32 of the unpacked EXE
 constexpr char kMarkerName[] = "MG_DATA.MBL";       // compared upper-cased
 constexpr char kMarkerProbe[] = "mg_data.mbl";      // asked of the file system
 
