@@ -1,11 +1,16 @@
 // yppack: packs a file into a payload container, unpacks one, or describes one.
 #include <stdio.h>
 
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <vector>
 
+#include "tools/yppack/Bundle.h"
 #include "tools/yppack/Container.h"
 #include "tools/yppack/FileIo.h"
 #include "tools/yppack/Packer.h"
+#include "tools/yppack/Sign.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -26,7 +31,9 @@ constexpr size_t kMaxContainerSize = 64u << 20;
 int Usage() {
     fputs("usage: yppack pack IN OUT     pack IN into the container OUT\n"
           "       yppack unpack IN OUT   decode the container IN into OUT\n"
-          "       yppack info IN         show the container's header\n",
+          "       yppack info IN         show the container's header\n"
+          "       yppack bundle [--sign KEY.p12 [--pass-file FILE] [--timestamp URL]] STUB GAME OUT\n"
+          "                              write the updater OUT: the program STUB carrying GAME\n",
           stderr);
     return 2;
 }
@@ -35,12 +42,14 @@ double Percent(size_t part, size_t whole) {
     return whole ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0;
 }
 
+Progress PackingProgress(size_t size) {
+    if (size <= kProgressMinSize || !isatty(2)) return {};
+    return [](double f) { fprintf(stderr, "\ryppack: packing %3d%%", static_cast<int>(f * 100)); };
+}
+
 int PackFile(const std::string& in, const std::string& out) {
     Bytes data = ReadWholeFile(in, kMaxUnpackedSize);
-    Progress progress;
-    if (data.size() > kProgressMinSize && isatty(2)) {
-        progress = [](double f) { fprintf(stderr, "\ryppack: packing %3d%%", static_cast<int>(f * 100)); };
-    }
+    Progress progress = PackingProgress(data.size());
     Bytes container = Pack(data.data(), data.size(), progress);
     if (progress) fputs("\n", stderr);
     {
@@ -83,6 +92,67 @@ int Info(const std::string& in) {
     return 0;
 }
 
+// A stub is a small program; anything near this size is a mistake.
+constexpr size_t kMaxStubSize = 64u << 20;
+
+int BundleFiles(int argc, char** argv) {
+    SignOptions sign;
+    bool signing = false;
+    std::vector<std::string> files;
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (arg == "--sign" && hasValue) {
+            signing = true;
+            sign.key = argv[++i];
+        } else if (arg == "--pass-file" && hasValue) {
+            sign.passFile = argv[++i];
+        } else if (arg == "--timestamp" && hasValue) {
+            sign.timestampUrl = argv[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage();
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.size() != 3 || (!signing && (!sign.passFile.empty() || !sign.timestampUrl.empty()))) return Usage();
+    const std::string& out = files[2];
+#ifdef _WIN32
+    if (signing) SignFile(out, sign);  // says it is not supported, before any work
+#endif
+    Bytes stub = ReadWholeFile(files[0], kMaxStubSize);
+    Bytes game;
+    try {
+        game = ReadWholeFile(files[1], kMaxUnpackedSize);
+    } catch (const Failure& e) {
+        throw Failure(std::string(e.what()) + ", the most a container holds");
+    }
+    BundleReport report;
+    Progress progress = PackingProgress(game.size());
+    Bytes bundled = Bundle(stub, game, report, progress);
+    if (progress) fputs("\n", stderr);
+    if (signing) {
+        // osslsigncode works on files: the unsigned bundle waits beside OUT.
+        const std::string unsignedPath = out + ".unsigned";
+        struct Remove {
+            const std::string& path;
+            ~Remove() {
+                std::error_code ignored;
+                std::filesystem::remove(path, ignored);
+            }
+        } removeUnsigned{unsignedPath};
+        WriteWholeFile(unsignedPath, bundled);
+        bundled = SignFile(unsignedPath, sign);
+        CheckBundle(bundled, game);
+    }
+    WriteWholeFile(out, bundled);
+    printf("%s: %zu bytes: %s with %s packed to %zu bytes (CRC-32 %08X), %s%s, verified%s\n", out.c_str(),
+           bundled.size(), files[0].c_str(), files[1].c_str(), report.containerSize, report.crc,
+           report.iconImages ? "its icon" : "no icon: ",
+           report.iconImages ? "" : report.iconNote.c_str(), signing ? ", signed" : "");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,6 +162,7 @@ int main(int argc, char** argv) {
         if (command == "pack" && argc == 4) return PackFile(argv[2], argv[3]);
         if (command == "unpack" && argc == 4) return UnpackFile(argv[2], argv[3]);
         if (command == "info" && argc == 3) return Info(argv[2]);
+        if (command == "bundle") return BundleFiles(argc, argv);
     } catch (const Failure& e) {
         fprintf(stderr, "yppack: %s\n", e.what());
         return 1;

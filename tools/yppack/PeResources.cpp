@@ -1,0 +1,459 @@
+// Reads a PE file's resource tree and rebuilds its resource section.
+//
+// The fields used, all little-endian:
+//   DOS header      offset 0 "MZ"; offset 0x3C e_lfanew, the PE header's offset
+//   PE header       "PE\0\0", then the file header: +2 NumberOfSections,
+//                   +16 SizeOfOptionalHeader; the optional header follows it
+//   optional header +0 Magic (0x10B PE32, 0x20B PE32+), +8 SizeOfInitializedData,
+//                   +32 SectionAlignment, +36 FileAlignment, +56 SizeOfImage,
+//                   +60 SizeOfHeaders, +64 CheckSum; NumberOfRvaAndSizes and
+//                   the data directories (RVA, size) at +92/+96 (PE32) or
+//                   +108/+112 (PE32+). Directory 2 is the resource tree,
+//                   directory 4 the Authenticode signature (a file offset).
+//   section header  40 bytes after the optional header: +8 VirtualSize,
+//                   +12 VirtualAddress, +16 SizeOfRawData, +20 PointerToRawData,
+//                   +36 Characteristics (0x40: initialised data)
+//   resource tree   offsets relative to the tree's start. A directory is 16
+//                   bytes (+12 named entry count, +14 id entry count) then its
+//                   8-byte entries, named ones first: Name (bit 31: offset of a
+//                   16-bit length and UTF-16 text, else the id) and Offset
+//                   (bit 31: a subdirectory, else a 16-byte data entry: data
+//                   RVA, size, code page, reserved). Three levels: type, name,
+//                   language.
+//
+// Rewriting keeps every byte before the resource section and every other
+// section where it is, so it only ever touches the last section; anything
+// that would need more (a section after the resources, an overlay, a
+// signature over the old bytes) is refused.
+#include "tools/yppack/PeResources.h"
+
+#include <algorithm>
+#include <set>
+
+namespace yppack {
+
+namespace {
+
+constexpr uint16_t kPe32Magic = 0x10B;
+constexpr uint16_t kPe32PlusMagic = 0x20B;
+constexpr uint32_t kSectionHeaderSize = 40;
+constexpr uint32_t kMaxDirectories = 16;
+constexpr uint32_t kInitialisedData = 0x40;
+constexpr uint32_t kHighBit = 0x80000000u;
+constexpr uint32_t kTreeLevels = 3;
+// Resource data is aligned like the resource compilers align it.
+constexpr uint32_t kDataAlignment = 8;
+
+// Optional header field offsets.
+constexpr size_t kSizeOfInitializedData = 8;
+constexpr size_t kSectionAlignment = 32;
+constexpr size_t kFileAlignment = 36;
+constexpr size_t kSizeOfImage = 56;
+constexpr size_t kSizeOfHeaders = 60;
+constexpr size_t kCheckSum = 64;
+
+uint16_t Get16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
+uint32_t Get32(const Bytes& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+void Put16(Bytes& b, size_t at, uint32_t v) {
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+void Put32(Bytes& b, size_t at, uint32_t v) {
+    Put16(b, at, v);
+    Put16(b, at + 2, v >> 16);
+}
+
+uint64_t AlignUp(uint64_t v, uint32_t alignment) { return (v + alignment - 1) / alignment * alignment; }
+bool PowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
+
+char16_t Folded(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+
+// Reads the tree through RVAs, so that every read is checked against the
+// section that holds it.
+class TreeReader {
+public:
+    TreeReader(const Bytes& file, const PeLayout& layout, uint32_t base)
+        : file_(file), layout_(layout), base_(base) {}
+
+    std::vector<Resource> Read() {
+        std::vector<Resource> out;
+        Resource path;
+        Walk(0, 0, path, out);
+        return out;
+    }
+
+private:
+    // Offset in the file of count bytes at rva, or a Failure.
+    size_t At(uint64_t rva, uint64_t count) const {
+        for (const PeSection& s : layout_.sections) {
+            if (rva < s.virtualAddress) continue;
+            uint64_t into = rva - s.virtualAddress;
+            if (into + count > s.rawSize) continue;
+            uint64_t at = s.rawOffset + into;
+            if (at + count > file_.size()) break;
+            return static_cast<size_t>(at);
+        }
+        throw Failure("the resource tree points outside the file's sections");
+    }
+
+    ResourceKey Key(uint32_t field) const {
+        if (!(field & kHighBit)) return ResourceKey::Id(field);
+        uint64_t rva = uint64_t{base_} + (field & ~kHighBit);
+        uint16_t length = Get16(file_, At(rva, 2));
+        size_t text = At(rva + 2, uint64_t{length} * 2);
+        ResourceKey key;
+        key.isName = true;
+        for (uint16_t i = 0; i < length; ++i) key.name += static_cast<char16_t>(Get16(file_, text + 2 * i));
+        return key;
+    }
+
+    void Walk(uint32_t level, uint32_t offset, Resource& path, std::vector<Resource>& out) {
+        // A directory listed twice could make the walk exponential or endless.
+        if (!directories_.insert(offset).second) throw Failure("the resource tree reuses a directory");
+        size_t header = At(uint64_t{base_} + offset, 16);
+        uint32_t count = Get16(file_, header + 12) + Get16(file_, header + 14);
+        // Directories may overlap in a crafted tree; real entries never share bytes.
+        entries_ += count;
+        if (entries_ > file_.size() / 8) throw Failure("the resource tree overlaps itself");
+        size_t entries = At(uint64_t{base_} + offset + 16, uint64_t{count} * 8);
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t name = Get32(file_, entries + 8 * i);
+            uint32_t target = Get32(file_, entries + 8 * i + 4);
+            ResourceKey key = Key(name);
+            (level == 0 ? path.type : level == 1 ? path.name : path.language) = key;
+            bool isDirectory = (target & kHighBit) != 0;
+            if (isDirectory != (level + 1 < kTreeLevels)) {
+                throw Failure("the resource tree is not three levels deep");
+            }
+            if (isDirectory) {
+                Walk(level + 1, target & ~kHighBit, path, out);
+                continue;
+            }
+            size_t entry = At(uint64_t{base_} + target, 16);
+            uint32_t rva = Get32(file_, entry);
+            uint32_t size = Get32(file_, entry + 4);
+            // Data that does not fit in the file twice over must overlap
+            // itself: a crafted tree, not a program's resources.
+            dataBytes_ += size;
+            if (dataBytes_ > file_.size()) throw Failure("the resource data overlaps itself");
+            size_t data = At(rva, size);
+            Resource leaf = path;
+            leaf.codePage = Get32(file_, entry + 8);
+            leaf.data.assign(file_.begin() + data, file_.begin() + data + size);
+            out.push_back(std::move(leaf));
+        }
+    }
+
+    const Bytes& file_;
+    const PeLayout& layout_;
+    uint32_t base_;
+    std::set<uint32_t> directories_;
+    uint64_t dataBytes_ = 0;
+    uint64_t entries_ = 0;
+};
+
+const PeSection& ResourceSection(const PeLayout& layout) {
+    PeDirectory rsrc = layout.Directory(kResourceDirectory);
+    if (rsrc.rva == 0) throw Failure("it has no resource section to extend: cannot rewrite it safely");
+    for (const PeSection& s : layout.sections) {
+        if (s.virtualAddress == rsrc.rva) return s;
+    }
+    throw Failure("its resources do not start a section of their own: cannot rewrite them safely");
+}
+
+// Builds the section bytes for resources sorted in directory order; rva is
+// where the section will be loaded.
+Bytes LayOutTree(const std::vector<Resource>& resources, uint32_t rva) {
+    // Directory sizes first: every directory, then the data entries, then
+    // the names, then the data.
+    struct Directory {
+        size_t first;  // index of the first resource under it
+        std::vector<size_t> children;  // first resource of each child key
+        uint32_t offset = 0;
+    };
+    auto same = [&](size_t a, size_t b, int level) {
+        const Resource& x = resources[a];
+        const Resource& y = resources[b];
+        if (!SameKey(x.type, y.type)) return false;
+        return level < 1 || SameKey(x.name, y.name);
+    };
+    std::vector<Directory> dirs;  // root, then types, then names: breadth first
+    std::vector<int> levels;
+    std::vector<std::pair<size_t, size_t>> ranges;  // resources each directory covers
+    dirs.push_back({0, {}});
+    levels.push_back(0);
+    ranges.push_back({0, resources.size()});
+    for (size_t d = 0; d < dirs.size(); ++d) {
+        auto [begin, end] = ranges[d];
+        int level = levels[d];
+        for (size_t i = begin; i < end;) {
+            size_t j = i + 1;
+            if (level < 2) {
+                while (j < end && same(i, j, level)) ++j;
+            }
+            dirs[d].children.push_back(i);
+            if (level < 2) {
+                dirs.push_back({i, {}});
+                levels.push_back(level + 1);
+                ranges.push_back({i, j});
+            }
+            i = j;
+        }
+        if (dirs[d].children.size() > 0xFFFF) throw Failure("too many resources in one directory");
+    }
+    uint64_t size = 0;
+    for (Directory& d : dirs) {
+        d.offset = static_cast<uint32_t>(size);
+        size += 16 + 8 * d.children.size();
+    }
+    const uint64_t dataEntries = size;
+    size += 16 * resources.size();
+    // Each named entry gets its own copy of its name.
+    std::vector<uint32_t> nameOffsets;
+    for (size_t d = 0; d < dirs.size(); ++d) {
+        for (size_t child : dirs[d].children) {
+            const Resource& r = resources[child];
+            const ResourceKey& key = levels[d] == 0 ? r.type : levels[d] == 1 ? r.name : r.language;
+            if (!key.isName) continue;
+            if (key.name.size() > 0xFFFF) throw Failure("a resource name is too long");
+            nameOffsets.push_back(static_cast<uint32_t>(size));
+            size += 2 + 2 * key.name.size();
+        }
+    }
+    std::vector<uint64_t> dataOffsets;
+    for (const Resource& r : resources) {
+        size = AlignUp(size, kDataAlignment);
+        dataOffsets.push_back(size);
+        size += r.data.size();
+    }
+    if (size + rva > 0x7FFFFFFFu) throw Failure("the resources are too large for a PE file");
+
+    Bytes out(static_cast<size_t>(size), 0);
+    size_t nextName = 0;
+    size_t nextChild = 1;  // directories are numbered in the order they were made
+    for (size_t d = 0; d < dirs.size(); ++d) {
+        const Directory& dir = dirs[d];
+        uint32_t named = 0;
+        for (size_t child : dir.children) {
+            const Resource& r = resources[child];
+            const ResourceKey& key = levels[d] == 0 ? r.type : levels[d] == 1 ? r.name : r.language;
+            named += key.isName;
+        }
+        Put16(out, dir.offset + 12, named);
+        Put16(out, dir.offset + 14, static_cast<uint32_t>(dir.children.size()) - named);
+        size_t entry = dir.offset + 16;
+        for (size_t child : dir.children) {
+            const Resource& r = resources[child];
+            const ResourceKey& key = levels[d] == 0 ? r.type : levels[d] == 1 ? r.name : r.language;
+            if (key.isName) {
+                uint32_t at = nameOffsets[nextName++];
+                Put16(out, at, static_cast<uint32_t>(key.name.size()));
+                for (size_t k = 0; k < key.name.size(); ++k) Put16(out, at + 2 + 2 * k, key.name[k]);
+                Put32(out, entry, at | kHighBit);
+            } else {
+                Put32(out, entry, key.id);
+            }
+            if (levels[d] < 2) {
+                Put32(out, entry + 4, dirs[nextChild++].offset | kHighBit);
+            } else {
+                uint32_t dataEntry = static_cast<uint32_t>(dataEntries + 16 * child);
+                Put32(out, entry + 4, dataEntry);
+                Put32(out, dataEntry, static_cast<uint32_t>(rva + dataOffsets[child]));
+                Put32(out, dataEntry + 4, static_cast<uint32_t>(r.data.size()));
+                Put32(out, dataEntry + 8, r.codePage);
+                std::copy(r.data.begin(), r.data.end(), out.begin() + dataOffsets[child]);
+            }
+            entry += 8;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+ResourceKey ResourceKey::Id(uint32_t id) {
+    ResourceKey key;
+    key.id = id;
+    return key;
+}
+
+ResourceKey ResourceKey::Name(const char* ascii) {
+    ResourceKey key;
+    key.isName = true;
+    while (*ascii) key.name += static_cast<char16_t>(*ascii++);
+    return key;
+}
+
+bool ResourceKey::IsName(const char* ascii) const {
+    if (!isName) return false;
+    size_t i = 0;
+    for (; ascii[i]; ++i) {
+        if (i >= name.size() || Folded(name[i]) != Folded(static_cast<char16_t>(ascii[i]))) return false;
+    }
+    return i == name.size();
+}
+
+bool KeyBefore(const ResourceKey& a, const ResourceKey& b) {
+    if (a.isName != b.isName) return a.isName;
+    if (!a.isName) return a.id < b.id;
+    size_t n = std::min(a.name.size(), b.name.size());
+    for (size_t i = 0; i < n; ++i) {
+        if (Folded(a.name[i]) != Folded(b.name[i])) return Folded(a.name[i]) < Folded(b.name[i]);
+    }
+    return a.name.size() < b.name.size();
+}
+
+bool SameKey(const ResourceKey& a, const ResourceKey& b) { return !KeyBefore(a, b) && !KeyBefore(b, a); }
+
+PeDirectory PeLayout::Directory(uint32_t index) const {
+    return index < dataDirectories.size() ? dataDirectories[index] : PeDirectory{};
+}
+
+PeLayout ReadPeLayout(const Bytes& file) {
+    if (file.size() < 64 || file[0] != 'M' || file[1] != 'Z') throw Failure("not a PE file (no MZ header)");
+    uint64_t pe = Get32(file, 0x3C);
+    if (pe + 24 > file.size()) throw Failure("not a PE file: its headers are cut short");
+    if (Get32(file, pe) != 0x00004550) throw Failure("not a PE file (no PE signature)");
+    uint32_t sectionCount = Get16(file, pe + 6);
+    uint32_t optionalSize = Get16(file, pe + 20);
+    PeLayout layout;
+    layout.optionalHeader = pe + 24;
+    if (layout.optionalHeader + optionalSize > file.size() || optionalSize < 2) {
+        throw Failure("not a PE file: its optional header is cut short");
+    }
+    uint16_t magic = Get16(file, layout.optionalHeader);
+    if (magic != kPe32Magic && magic != kPe32PlusMagic) throw Failure("not a PE32 or PE32+ file");
+    layout.pe32Plus = magic == kPe32PlusMagic;
+    size_t countField = layout.pe32Plus ? 108 : 92;
+    if (countField + 4 > optionalSize) throw Failure("not a PE file: its optional header is cut short");
+    layout.directoryCount = std::min(Get32(file, layout.optionalHeader + countField), kMaxDirectories);
+    if (countField + 4 + 8 * layout.directoryCount > optionalSize) {
+        throw Failure("not a PE file: its data directories are cut short");
+    }
+    layout.directories = layout.optionalHeader + countField + 4;
+    for (uint32_t i = 0; i < layout.directoryCount; ++i) {
+        layout.dataDirectories.push_back({Get32(file, layout.directories + 8 * i),
+                                          Get32(file, layout.directories + 8 * i + 4)});
+    }
+    size_t table = layout.optionalHeader + optionalSize;
+    if (table + uint64_t{sectionCount} * kSectionHeaderSize > file.size()) {
+        throw Failure("not a PE file: its section table is cut short");
+    }
+    for (uint32_t i = 0; i < sectionCount; ++i) {
+        size_t h = table + i * kSectionHeaderSize;
+        layout.sections.push_back(
+            {h, Get32(file, h + 8), Get32(file, h + 12), Get32(file, h + 16), Get32(file, h + 20), Get32(file, h + 36)});
+    }
+    return layout;
+}
+
+std::vector<Resource> ReadResources(const Bytes& file, const PeLayout& layout) {
+    PeDirectory rsrc = layout.Directory(kResourceDirectory);
+    if (rsrc.rva == 0) return {};
+    return TreeReader(file, layout, rsrc.rva).Read();
+}
+
+void CheckResourcesRewritable(const Bytes& file, const PeLayout& layout) {
+    PeDirectory security = layout.Directory(kSecurityDirectory);
+    if (security.rva != 0 || security.size != 0) {
+        throw Failure("it already carries an Authenticode signature: bundle the unsigned program, then sign");
+    }
+    uint32_t fileAlignment = Get32(file, layout.optionalHeader + kFileAlignment);
+    uint32_t sectionAlignment = Get32(file, layout.optionalHeader + kSectionAlignment);
+    if (!PowerOfTwo(fileAlignment) || !PowerOfTwo(sectionAlignment)) {
+        throw Failure("its section alignments are not powers of two: cannot rewrite it safely");
+    }
+    const PeSection& rsrc = ResourceSection(layout);
+    uint64_t fileEnd = Get32(file, layout.optionalHeader + kSizeOfHeaders);
+    for (const PeSection& s : layout.sections) {
+        if (&s != &rsrc && s.virtualAddress >= rsrc.virtualAddress) {
+            throw Failure("its resource section is not the last section: cannot rewrite it safely");
+        }
+        if (s.rawSize == 0) continue;
+        if (&s != &rsrc && uint64_t{s.rawOffset} + s.rawSize > rsrc.rawOffset) {
+            throw Failure("its resource section is not the last in the file: cannot rewrite it safely");
+        }
+        fileEnd = std::max(fileEnd, uint64_t{s.rawOffset} + s.rawSize);
+    }
+    if (rsrc.rawOffset == 0 || rsrc.rawOffset < Get32(file, layout.optionalHeader + kSizeOfHeaders)) {
+        throw Failure("its resource section has no place in the file: cannot rewrite it safely");
+    }
+    if (file.size() < fileEnd || file.size() < rsrc.rawOffset) throw Failure("the file is cut short");
+    if (file.size() > fileEnd) {
+        throw Failure("it has data after its last section (an overlay or a signature): cannot rewrite it safely");
+    }
+    // Tables the loader finds by RVA must not move with the resources.
+    uint64_t rsrcEnd = uint64_t{rsrc.virtualAddress} + std::max(rsrc.virtualSize, rsrc.rawSize);
+    for (uint32_t i = 0; i < layout.dataDirectories.size(); ++i) {
+        PeDirectory d = layout.dataDirectories[i];
+        if (i == kResourceDirectory || i == kSecurityDirectory || (d.rva == 0 && d.size == 0)) continue;
+        if (uint64_t{d.rva} + d.size > rsrc.virtualAddress && d.rva < rsrcEnd) {
+            throw Failure("another table (data directory " + std::to_string(i) +
+                          ") lies in its resource section: cannot rewrite it safely");
+        }
+    }
+}
+
+Bytes RewriteResources(const Bytes& file, const PeLayout& layout, std::vector<Resource> resources) {
+    CheckResourcesRewritable(file, layout);
+    std::stable_sort(resources.begin(), resources.end(), [](const Resource& a, const Resource& b) {
+        if (!SameKey(a.type, b.type)) return KeyBefore(a.type, b.type);
+        if (!SameKey(a.name, b.name)) return KeyBefore(a.name, b.name);
+        return KeyBefore(a.language, b.language);
+    });
+    for (size_t i = 1; i < resources.size(); ++i) {
+        const Resource& a = resources[i - 1];
+        const Resource& b = resources[i];
+        if (SameKey(a.type, b.type) && SameKey(a.name, b.name) && SameKey(a.language, b.language)) {
+            throw Failure("two resources have the same type, name and language: cannot rewrite them safely");
+        }
+    }
+    const PeSection& rsrc = ResourceSection(layout);
+    const size_t opt = layout.optionalHeader;
+    uint32_t fileAlignment = Get32(file, opt + kFileAlignment);
+    uint32_t sectionAlignment = Get32(file, opt + kSectionAlignment);
+    Bytes tree = LayOutTree(resources, rsrc.virtualAddress);
+    uint64_t rawSize = AlignUp(tree.size(), fileAlignment);
+    if (rawSize > 0xFFFFFFFFu - rsrc.rawOffset) throw Failure("the resources are too large for a PE file");
+
+    Bytes out(file.begin(), file.begin() + rsrc.rawOffset);
+    out.insert(out.end(), tree.begin(), tree.end());
+    out.resize(rsrc.rawOffset + static_cast<size_t>(rawSize), 0);
+    Put32(out, rsrc.headerOffset + 8, static_cast<uint32_t>(tree.size()));
+    Put32(out, rsrc.headerOffset + 16, static_cast<uint32_t>(rawSize));
+    Put32(out, layout.directories + 8 * kResourceDirectory + 4, static_cast<uint32_t>(tree.size()));
+    if (rsrc.characteristics & kInitialisedData) {
+        Put32(out, opt + kSizeOfInitializedData,
+              Get32(out, opt + kSizeOfInitializedData) - rsrc.rawSize + static_cast<uint32_t>(rawSize));
+    }
+    uint64_t imageSize = 0;
+    for (const PeSection& s : layout.sections) {
+        uint32_t virtualSize = &s == &rsrc ? static_cast<uint32_t>(tree.size()) : s.virtualSize;
+        uint32_t rawBytes = &s == &rsrc ? static_cast<uint32_t>(rawSize) : s.rawSize;
+        imageSize = std::max(imageSize, AlignUp(uint64_t{s.virtualAddress} + (virtualSize ? virtualSize : rawBytes),
+                                                sectionAlignment));
+    }
+    if (imageSize > 0xFFFFFFFFu) throw Failure("the resources are too large for a PE file");
+    Put32(out, opt + kSizeOfImage, static_cast<uint32_t>(imageSize));
+    Put32(out, ChecksumOffset(layout), PeChecksum(out, layout));
+    return out;
+}
+
+size_t ChecksumOffset(const PeLayout& layout) { return layout.optionalHeader + kCheckSum; }
+
+uint32_t PeChecksum(const Bytes& file, const PeLayout& layout) {
+    const size_t skip = ChecksumOffset(layout);
+    uint64_t sum = 0;
+    for (size_t i = 0; i < file.size(); i += 2) {
+        if (i >= skip && i < skip + 4) continue;
+        uint32_t word = file[i] | (i + 1 < file.size() ? file[i + 1] << 8 : 0);
+        sum += word;
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<uint32_t>(sum + file.size());
+}
+
+}  // namespace yppack
