@@ -41,9 +41,10 @@ uint32_t Crc32(const uint8_t* data, uint32_t size, uint32_t crc) {
 Error CheckDecoded(const uint8_t* decoded, uint32_t size, const uint8_t* checksum,
                    uint32_t checksumSize, const char* resourceName) {
     if (!checksum) return {};
-    if (checksumSize != kChecksumSize) return Error::Make(texts::kResourceDamaged, resourceName);
-    uint32_t expected = static_cast<uint32_t>(checksum[0]) | static_cast<uint32_t>(checksum[1]) << 8 |
-                        static_cast<uint32_t>(checksum[2]) << 16 | static_cast<uint32_t>(checksum[3]) << 24;
-    if (Crc32(decoded, size) != expected) return Error::Make(texts::kResourceDamaged, resourceName);
+    uint32_t expected = 0;
+    for (uint32_t i = 0; i < kChecksumSize && i < checksumSize; ++i) expected |= uint32_t{checksum[i]} << (8 * i);
+    if (checksumSize != kChecksumSize || Crc32(decoded, size) != expected) {
+        return Error::Make(texts::kResourceDamaged, resourceName);
+    }
     return {};
 }

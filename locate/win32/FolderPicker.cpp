@@ -315,6 +315,7 @@ INT_PTR CALLBACK PickerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         p = reinterpret_cast<Picker*>(lParam);
         SetWindowLongPtrA(window, DWLP_USER, lParam);
         p->window = window;
+        ShowProgramIcon(window);
         Layout(*p);
         FillDrives(*p);
         char here[kPathCapacity] = {};

@@ -17,16 +17,14 @@ Error ExtractPayload(const char* resourceName, const char* targetPath) {
         if (Error e = resource.Open(resourceName)) return e;
         if (Error e = DecodeResource(resource, decoded, resourceName)) return e;
     }
-    {
-        // Updaters made before the checksum carry none and stay as they were.
-        ResourceStream stored;
-        bool present = !stored.Open(texts::kChecksumResource);
-        uint8_t checksum[kChecksumSize] = {};
-        if (present) stored.Read(checksum, kChecksumSize);
-        if (Error e = CheckDecoded(decoded.Data(), decoded.Size(), present ? checksum : nullptr,
-                                   stored.Size(), resourceName)) {
-            return e;
-        }
+    // Updaters made before the checksum carry none and stay as they were.
+    // LoadResource of the program's own module is an address, not a load.
+    HMODULE self = GetModuleHandleA(nullptr);
+    HRSRC stored = FindResourceA(self, texts::kChecksumResource, MAKEINTRESOURCEA(10));  // RT_RCDATA
+    const void* checksum = stored ? LockResource(LoadResource(self, stored)) : nullptr;
+    if (Error e = CheckDecoded(decoded.Data(), decoded.Size(), static_cast<const uint8_t*>(checksum),
+                               stored ? SizeofResource(self, stored) : 0, resourceName)) {
+        return e;
     }
     // Nothing on disk is touched before the whole file is decoded and checked.
     Win32FileStore store;
