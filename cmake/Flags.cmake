@@ -18,8 +18,11 @@ set(UPDATER_LEAN_FLAGS -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
 add_compile_options(-Wall -Wextra)
 
 # Two builds of one commit in different folders give the same bytes: no build
-# folder in the files (__FILE__, symbols), no link time (below).
+# folder in the files (__FILE__, symbols), no link time in a PE header.
 add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=)
+if(WIN32)
+    add_link_options(-Wl,--no-insert-timestamp)
+endif()
 
 if(WIN32)
     # Windows 98 knows subsystem and OS version 4.0 at most; the program
@@ -29,8 +32,7 @@ if(WIN32)
         -static -static-libgcc -static-libstdc++ -s
         -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
         -Wl,--major-os-version,4 -Wl,--minor-os-version,0
-        -Wl,--gc-sections -Wl,--disable-reloc-section
-        -Wl,--no-insert-timestamp)
+        -Wl,--gc-sections -Wl,--disable-reloc-section)
     add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_WINDOWS=0x0410
                             WIN32_LEAN_AND_MEAN NOMINMAX)
     # No -fdata-sections: with it mingw stores zero-filled objects (the
