@@ -15,6 +15,7 @@
 #include "tools/yppack/FileIo.h"
 #include "tools/yppack/MatchFinder.h"
 #include "tools/yppack/Packer.h"
+#include "tests/unit/YppackCli.h"
 
 namespace {
 
@@ -166,36 +167,6 @@ TEST(Yppack, RefusesWhatAContainerCannotHold) {
 }
 
 #ifdef YPPACK_EXE_PATH
-class YppackCli : public testing::Test {
-protected:
-    void SetUp() override {
-        if (!fs::exists(YPPACK_EXE_PATH)) GTEST_SKIP() << "build yppack first";
-        dir_ = fs::temp_directory_path() / ("yppack-cli-" + std::to_string(getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        if (!dir_.empty()) fs::remove_all(dir_);
-    }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    static void Put(const std::string& path, const Bytes& bytes) {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    }
-    static Bytes Get(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
-    int Run(const std::string& args) const {
-        std::string command = std::string(YPPACK_EXE_PATH) + " " + args + " >/dev/null 2>" + Path("stderr");
-        int status = system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    size_t FileCount() const { return std::distance(fs::directory_iterator(dir_), fs::directory_iterator()); }
-
-    fs::path dir_;
-};
-
 TEST_F(YppackCli, PacksAndUnpacks) {
     Bytes data = RandomBytes(50000, 8, 5);
     Put(Path("in"), data);

@@ -113,7 +113,8 @@ private:
         // A directory listed twice could make the walk exponential or endless.
         if (!directories_.insert(offset).second) throw Failure("the resource tree reuses a directory");
         size_t header = At(uint64_t{base_} + offset, 16);
-        uint32_t count = Get16(file_, header + 12) + Get16(file_, header + 14);
+        uint32_t named = Get16(file_, header + 12);
+        uint32_t count = named + Get16(file_, header + 14);
         // Directories may overlap in a crafted tree; real entries never share bytes.
         entries_ += count;
         if (entries_ > file_.size() / 8) throw Failure("the resource tree overlaps itself");
@@ -122,6 +123,12 @@ private:
             uint32_t name = Get32(file_, entries + 8 * i);
             uint32_t target = Get32(file_, entries + 8 * i + 4);
             ResourceKey key = Key(name);
+            // FindResource searches names and ids apart, each by bisection:
+            // an entry on the wrong side or ids out of order is never found.
+            if (key.isName != (i < named)) throw Failure("the resource tree mixes up names and ids");
+            if (!key.isName && i > named && Get32(file_, entries + 8 * (i - 1)) >= name) {
+                throw Failure("the resource tree's ids are out of order");
+            }
             (level == 0 ? path.type : level == 1 ? path.name : path.language) = key;
             bool isDirectory = (target & kHighBit) != 0;
             if (isDirectory != (level + 1 < kTreeLevels)) {
@@ -163,42 +170,34 @@ const PeSection& ResourceSection(const PeLayout& layout) {
     throw Failure("its resources do not start a section of their own: cannot rewrite them safely");
 }
 
+const ResourceKey& KeyAt(const Resource& r, int level) {
+    return level == 0 ? r.type : level == 1 ? r.name : r.language;
+}
+
 // Builds the section bytes for resources sorted in directory order; rva is
-// where the section will be loaded.
+// where the section will be loaded. Layout: every directory (breadth first),
+// the data entries, the names, then the data.
 Bytes LayOutTree(const std::vector<Resource>& resources, uint32_t rva) {
-    // Directory sizes first: every directory, then the data entries, then
-    // the names, then the data.
     struct Directory {
-        size_t first;  // index of the first resource under it
-        std::vector<size_t> children;  // first resource of each child key
+        int level;
+        size_t begin, end;             // the resources under it
+        std::vector<size_t> children;  // the first resource under each entry
         uint32_t offset = 0;
     };
-    auto same = [&](size_t a, size_t b, int level) {
-        const Resource& x = resources[a];
-        const Resource& y = resources[b];
-        if (!SameKey(x.type, y.type)) return false;
-        return level < 1 || SameKey(x.name, y.name);
-    };
-    std::vector<Directory> dirs;  // root, then types, then names: breadth first
-    std::vector<int> levels;
-    std::vector<std::pair<size_t, size_t>> ranges;  // resources each directory covers
-    dirs.push_back({0, {}});
-    levels.push_back(0);
-    ranges.push_back({0, resources.size()});
+    std::vector<Directory> dirs = {{0, 0, resources.size(), {}}};
     for (size_t d = 0; d < dirs.size(); ++d) {
-        auto [begin, end] = ranges[d];
-        int level = levels[d];
-        for (size_t i = begin; i < end;) {
+        const int level = dirs[d].level;
+        for (size_t i = dirs[d].begin, end = dirs[d].end; i < end;) {
             size_t j = i + 1;
             if (level < 2) {
-                while (j < end && same(i, j, level)) ++j;
+                // One entry per type (per name under a type), one per language.
+                while (j < end && SameKey(resources[i].type, resources[j].type) &&
+                       (level == 0 || SameKey(resources[i].name, resources[j].name))) {
+                    ++j;
+                }
+                dirs.push_back({level + 1, i, j, {}});
             }
             dirs[d].children.push_back(i);
-            if (level < 2) {
-                dirs.push_back({i, {}});
-                levels.push_back(level + 1);
-                ranges.push_back({i, j});
-            }
             i = j;
         }
         if (dirs[d].children.size() > 0xFFFF) throw Failure("too many resources in one directory");
@@ -214,8 +213,7 @@ Bytes LayOutTree(const std::vector<Resource>& resources, uint32_t rva) {
     std::vector<uint32_t> nameOffsets;
     for (size_t d = 0; d < dirs.size(); ++d) {
         for (size_t child : dirs[d].children) {
-            const Resource& r = resources[child];
-            const ResourceKey& key = levels[d] == 0 ? r.type : levels[d] == 1 ? r.name : r.language;
+            const ResourceKey& key = KeyAt(resources[child], dirs[d].level);
             if (!key.isName) continue;
             if (key.name.size() > 0xFFFF) throw Failure("a resource name is too long");
             nameOffsets.push_back(static_cast<uint32_t>(size));
@@ -236,17 +234,13 @@ Bytes LayOutTree(const std::vector<Resource>& resources, uint32_t rva) {
     for (size_t d = 0; d < dirs.size(); ++d) {
         const Directory& dir = dirs[d];
         uint32_t named = 0;
-        for (size_t child : dir.children) {
-            const Resource& r = resources[child];
-            const ResourceKey& key = levels[d] == 0 ? r.type : levels[d] == 1 ? r.name : r.language;
-            named += key.isName;
-        }
+        for (size_t child : dir.children) named += KeyAt(resources[child], dir.level).isName;
         Put16(out, dir.offset + 12, named);
         Put16(out, dir.offset + 14, static_cast<uint32_t>(dir.children.size()) - named);
         size_t entry = dir.offset + 16;
         for (size_t child : dir.children) {
             const Resource& r = resources[child];
-            const ResourceKey& key = levels[d] == 0 ? r.type : levels[d] == 1 ? r.name : r.language;
+            const ResourceKey& key = KeyAt(r, dir.level);
             if (key.isName) {
                 uint32_t at = nameOffsets[nextName++];
                 Put16(out, at, static_cast<uint32_t>(key.name.size()));
@@ -255,7 +249,7 @@ Bytes LayOutTree(const std::vector<Resource>& resources, uint32_t rva) {
             } else {
                 Put32(out, entry, key.id);
             }
-            if (levels[d] < 2) {
+            if (dir.level < 2) {
                 Put32(out, entry + 4, dirs[nextChild++].offset | kHighBit);
             } else {
                 uint32_t dataEntry = static_cast<uint32_t>(dataEntries + 16 * child);

@@ -1,0 +1,101 @@
+// Any bytes as a stub or as a game, by the first byte:
+//   0 mod 4  the stub's resources rewritten with one more: what is accepted
+//            reads back as exactly those resources, and rewriting that again
+//            changes nothing (no packing, so this mode runs fast);
+//   2 mod 4  the stub bundled with a game that has an icon;
+//   odd      the game bundled into a real stub, which must always work.
+// Bundling must refuse or succeed without a fault, and what it writes must
+// keep the stub's resources, decode to the game and be accepted as a stub.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdlib.h>
+
+#include <string>
+
+#include "tools/yppack/Bundle.h"
+#include "tools/yppack/FileIo.h"
+#include "tools/yppack/PeResources.h"
+
+namespace {
+
+using namespace yppack;
+
+const Bytes& Fixture(const char* name) {
+    static Bytes stub = ReadWholeFile(std::string(FUZZ_DATA_DIR) + "/stub32.exe", 1u << 20);
+    static Bytes game = ReadWholeFile(std::string(FUZZ_DATA_DIR) + "/game-icon.exe", 1u << 20);
+    return std::string(name) == "stub" ? stub : game;
+}
+
+bool Equal(const Resource& a, const Resource& b) {
+    return SameKey(a.type, b.type) && SameKey(a.name, b.name) && SameKey(a.language, b.language) &&
+           a.data == b.data && a.codePage == b.codePage;
+}
+
+void RewriteTwice(const Bytes& stub) {
+    std::vector<Resource> resources;
+    Bytes out;
+    try {
+        PeLayout layout = ReadPeLayout(stub);
+        CheckResourcesRewritable(stub, layout);
+        resources = ReadResources(stub, layout);
+        Resource extra;
+        extra.type = ResourceKey::Name("FUZZ");
+        extra.name = ResourceKey::Id(7);
+        extra.data = {1, 2, 3};
+        resources.push_back(extra);
+        out = RewriteResources(stub, layout, resources);
+    } catch (const Failure&) {
+        return;
+    }
+    PeLayout layout = ReadPeLayout(out);
+    std::vector<Resource> after = ReadResources(out, layout);
+    if (after.size() != resources.size()) abort();
+    for (const Resource& r : resources) {
+        bool found = false;
+        for (const Resource& a : after) found = found || Equal(a, r);
+        if (!found) abort();
+    }
+    if (RewriteResources(out, layout, after) != out) abort();
+}
+
+bool IsPayload(const Resource& r) {
+    return r.type.IsId(kRtRcdata) && (r.name.IsName("EXE") || r.name.IsName("EXECRC"));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    Bytes input(data + 1, data + size);
+    if ((data[0] & 3) == 0) {
+        RewriteTwice(input);
+        return 0;
+    }
+    const bool gameFuzzed = data[0] & 1;
+    const Bytes& stub = gameFuzzed ? Fixture("stub") : input;
+    const Bytes& game = gameFuzzed ? input : Fixture("game");
+    BundleReport report;
+    Bytes out;
+    try {
+        out = Bundle(stub, game, report);  // reads out back and decodes it itself
+    } catch (const Failure&) {
+        if (gameFuzzed) abort();  // any game fits a good stub: at worst without its icon
+        return 0;
+    }
+    std::vector<Resource> before = ReadResources(stub, ReadPeLayout(stub));
+    std::vector<Resource> after = ReadResources(out, ReadPeLayout(out));
+    for (const Resource& r : before) {
+        if (IsPayload(r)) continue;
+        bool kept = false;
+        for (const Resource& a : after) kept = kept || Equal(a, r);
+        if (!kept) abort();
+    }
+    // A finished updater can be bundled again (a new game build).
+    BundleReport again;
+    try {
+        Bundle(out, game, again);
+    } catch (const Failure&) {
+        abort();
+    }
+    return 0;
+}
