@@ -34,8 +34,9 @@ protected:
         std::ifstream in(path, std::ios::binary);
         return yppack::Bytes(std::istreambuf_iterator<char>(in), {});
     }
-    int Run(const std::string& args) const {
-        std::string command = std::string(YPPACK_EXE_PATH) + " " + args + " >/dev/null 2>" + Path("stderr");
+    // limits: shell commands run first, e.g. "ulimit -f 1;".
+    int Run(const std::string& args, const std::string& limits = "") const {
+        std::string command = limits + std::string(YPPACK_EXE_PATH) + " " + args + " >/dev/null 2>" + Path("stderr");
         int status = system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -47,6 +48,10 @@ protected:
     size_t FileCount() const {
         namespace fs = std::filesystem;
         return std::distance(fs::directory_iterator(dir_), fs::directory_iterator());
+    }
+
+    static std::filesystem::perms Mode(const std::string& path) {
+        return std::filesystem::symlink_status(path).permissions();
     }
 
     std::filesystem::path dir_;

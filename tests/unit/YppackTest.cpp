@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -197,24 +198,117 @@ TEST_F(YppackCli, RefusesBadInputAndLeavesOutAsItWas) {
     Put(Path("truncated.yp"), Bytes(container.begin(), container.end() - 1));
     Put(Path("out"), {'o', 'l', 'd'});
     fs::create_directories(Path("folder"));
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0644), 0);
+    fs::create_symlink("fifo", Path("fifo-link"));
     struct Case {
         const char* name;
         std::string args;
+        std::string named;  // what the message names
+        std::string limits = "";
     } cases[] = {
-        {"missing input", "pack " + Path("none") + " " + Path("out")},
-        {"input too long", "pack " + Path("big") + " " + Path("out")},
-        {"input is a folder", "pack " + Path("folder") + " " + Path("out")},
-        {"damaged container", "unpack " + Path("truncated.yp") + " " + Path("out")},
-        {"output folder missing", "pack " + Path("good") + " " + Path("nowhere/out")},
-        {"output is a folder", "pack " + Path("good") + " " + Path("folder")},
-        {"wrong arguments", "pack " + Path("good")},
+        {"missing input", "pack " + Path("none") + " " + Path("out"), Path("none")},
+        {"input too long", "pack " + Path("big") + " " + Path("out"), Path("big")},
+        {"input is a folder", "pack " + Path("folder") + " " + Path("out"), Path("folder")},
+        {"damaged container", "unpack " + Path("truncated.yp") + " " + Path("out"), ""},
+        {"output folder missing", "pack " + Path("good") + " " + Path("nowhere/out"), Path("nowhere/out")},
+        {"output is a folder", "pack " + Path("good") + " " + Path("folder"), Path("folder") + " is a folder"},
+        // A FIFO was replaced by a regular file, or, followed, hung the packer.
+        {"output is a FIFO", "pack " + Path("good") + " " + Path("fifo"), Path("fifo") + " is a FIFO"},
+        {"output links to a FIFO", "pack " + Path("good") + " " + Path("fifo-link"), Path("fifo-link")},
+        // The disk fills up mid-write: the error named the temporary file and
+        // OUT must stay whole.
+        {"write fails", "pack " + Path("good") + " " + Path("out"), "cannot write " + Path("out") + ":",
+         "trap '' XFSZ; ulimit -f 1; "},
+        {"wrong arguments", "pack " + Path("good"), "usage"},
     };
     for (const Case& c : cases) {
-        EXPECT_NE(Run(c.args), 0) << c.name;
-        EXPECT_FALSE(Get(Path("stderr")).empty()) << c.name;
+        EXPECT_NE(Run(c.args, c.limits), 0) << c.name;
+        EXPECT_FALSE(Stderr().empty()) << c.name;
+        EXPECT_NE(Stderr().find(c.named), std::string::npos) << c.name << ": " << Stderr();
+        EXPECT_EQ(Stderr().find(".yppack-"), std::string::npos) << c.name << ": " << Stderr();
         EXPECT_EQ(Get(Path("out")), Bytes({'o', 'l', 'd'})) << c.name;
-        EXPECT_EQ(FileCount(), 6u) << c.name;  // nothing new but stderr, no temporary file
+        EXPECT_EQ(FileCount(), 8u) << c.name;  // nothing new but stderr, no temporary file
         EXPECT_TRUE(fs::is_directory(Path("folder"))) << c.name;
+        EXPECT_TRUE(fs::is_fifo(fs::symlink_status(Path("fifo")))) << c.name;
+        EXPECT_TRUE(fs::is_symlink(Path("fifo-link"))) << c.name;
+    }
+}
+
+const char* const kPlantedNames[] = {".yppack-planted", ".yppack-dangling", ".yppack-free"};
+int plantedNameCalls = 0;
+std::string NextPlantedName() { return kPlantedNames[plantedNameCalls++ % 3]; }
+
+// A link planted at the temporary name was followed: the file it pointed to
+// (any file, for a packer run as root) was overwritten with the container.
+TEST_F(YppackCli, LinkPlantedAtTheTemporaryNameIsNeverFollowed) {
+    Put(Path("victim"), {'v'});
+    fs::create_symlink(Path("victim"), Path(".yppack-planted"));
+    fs::create_symlink(Path("created-elsewhere"), Path(".yppack-dangling"));
+    plantedNameCalls = 0;
+    yppack::TempNamer previous = yppack::SetTempNamer(NextPlantedName);
+    Bytes data = RandomBytes(1000, 5);
+    EXPECT_NO_THROW(yppack::WriteWholeFile(Path("out"), data));
+    yppack::SetTempNamer(previous);
+    EXPECT_EQ(plantedNameCalls, 3);
+    EXPECT_TRUE(Get(Path("out")) == data);
+    EXPECT_EQ(Get(Path("victim")), Bytes({'v'}));
+    EXPECT_FALSE(fs::exists(Path("created-elsewhere")));
+    EXPECT_EQ(fs::read_symlink(Path(".yppack-planted")), Path("victim"));
+    EXPECT_EQ(FileCount(), 4u);  // out, victim, the two links
+}
+
+// Packing into a link replaced the link with a regular file, left the file it
+// pointed to old, and said "verified".
+TEST_F(YppackCli, OutThatIsALinkHasTheFileItPointsToReplaced) {
+    Bytes data = RandomBytes(20000, 9, 6);
+    Put(Path("in"), data);
+    fs::create_directories(Path("sub"));
+    Put(Path("target"), {'o', 'l', 'd'});
+    // A chain of relative links, each read from its own folder.
+    fs::create_symlink("sub/hop", Path("link"));
+    fs::create_symlink("../target", Path("sub/hop"));
+    ASSERT_EQ(Run("pack " + Path("in") + " " + Path("link")), 0) << Stderr();
+    EXPECT_TRUE(fs::is_symlink(Path("link")));
+    EXPECT_TRUE(fs::is_symlink(Path("sub/hop")));
+    ASSERT_EQ(Run("unpack " + Path("target") + " " + Path("plain")), 0) << Stderr();
+    EXPECT_TRUE(Get(Path("plain")) == data);
+    // A link to a file not there yet gets it created where it points.
+    fs::create_symlink("sub/new", Path("dangling"));
+    ASSERT_EQ(Run("unpack " + Path("link") + " " + Path("dangling")), 0) << Stderr();
+    EXPECT_TRUE(fs::is_symlink(Path("dangling")));
+    EXPECT_TRUE(Get(Path("sub/new")) == data);
+    EXPECT_EQ(FileCount(), 7u);  // in, sub, target, link, plain, dangling, stderr
+    EXPECT_EQ(std::distance(fs::directory_iterator(Path("sub")), fs::directory_iterator()), 2);
+}
+
+// Names of 245 bytes and more failed: the temporary name added 12 bytes.
+TEST_F(YppackCli, OutNamesUpToTheLongestAFolderHoldsWork) {
+    Bytes data = RandomBytes(3000, 3, 4);
+    Put(Path("in"), data);
+    for (size_t length : {245, 250, 255}) {
+        std::string out = Path(std::string(length, 'n'));
+        ASSERT_EQ(Run("pack " + Path("in") + " " + out), 0) << length << ": " << Stderr();
+        ASSERT_EQ(Run("unpack " + out + " " + out), 0) << length << ": " << Stderr();
+        EXPECT_TRUE(Get(out) == data) << length;
+        fs::remove(out);
+    }
+    EXPECT_EQ(FileCount(), 2u);  // in and stderr
+}
+
+// A read-only OUT became 0644. It is still replaced, as a rename over it
+// would be, and stays read-only.
+TEST_F(YppackCli, OutKeepsItsPermissionBits) {
+    Bytes data = RandomBytes(3000, 4, 4);
+    Put(Path("in"), data);
+    for (auto mode : {fs::perms(0600), fs::perms(0444), fs::perms(0750)}) {
+        Put(Path("out"), {'o', 'l', 'd'});
+        fs::permissions(Path("out"), mode);
+        ASSERT_EQ(Run("pack " + Path("in") + " " + Path("out")), 0) << Stderr();
+        EXPECT_EQ(Mode(Path("out")), mode);
+        ASSERT_EQ(Run("unpack " + Path("out") + " " + Path("out")), 0) << Stderr();
+        EXPECT_EQ(Mode(Path("out")), mode);
+        EXPECT_TRUE(Get(Path("out")) == data);
+        fs::remove(Path("out"));
     }
 }
 #endif

@@ -13,9 +13,20 @@ namespace yppack {
 Bytes ReadWholeFile(const std::string& path, size_t maxSize);
 
 // Writes to a temporary file beside path and renames it over path, so that
-// path is either the old file or the whole new one; throws Failure and
-// leaves no temporary file behind when any step fails.
+// path is either the old file or the whole new one; throws Failure naming
+// path and leaves no temporary file behind when any step fails.
+// A path that is a link has the file it points to replaced, and stays a
+// link. An existing path keeps its permission bits (on Windows its
+// read-only, hidden, system and archive attributes); a read-only one is
+// replaced all the same when its folder allows it, as a rename would. A
+// path that is a folder, FIFO or device is refused and left as it is.
 void WriteWholeFile(const std::string& path, const Bytes& bytes);
+
+// Names the temporary files WriteWholeFile creates beside the output (a
+// random short name by default); returns the namer it replaces. Tests plant
+// things at the names it will pick.
+using TempNamer = std::string (*)();
+TempNamer SetTempNamer(TempNamer namer);
 
 // Holds the standard error stream shut while it lives (the decoder's
 // progress dots are noise in a command-line tool).
