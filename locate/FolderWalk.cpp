@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "platform/Cp932.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 namespace {
@@ -26,7 +27,7 @@ struct Walk {
     SearchState& state;
     FileSystem& fileSystem;
     SearchView& view;
-    char path[kSearchPathCapacity + sizeof texts::kListPattern];
+    char path[kSearchPathCapacity + sizeof names::kListPattern];
     size_t pathLength;
 };
 
@@ -93,7 +94,7 @@ void WalkFolder(Walk& walk, WalkLevel* parent, bool isLink) {
     // buffer of its own would cost every level of depth its stack.
     FolderListing listing;
     FolderEntry entry;
-    memcpy(walk.path + walk.pathLength, texts::kListPattern, sizeof texts::kListPattern);
+    memcpy(walk.path + walk.pathLength, names::kListPattern, sizeof names::kListPattern);
     bool listed = walk.fileSystem.OpenListing(walk.path, listing, entry);
     walk.path[walk.pathLength] = '\0';
     if (!listed) return;
@@ -129,7 +130,7 @@ void StartWalk(Walk& walk, const char* folder) {
 }  // namespace
 
 bool IsMarkerName(const char* name) {
-    const char* marker = texts::kMarkerName;
+    const char* marker = names::kMarkerName;
     size_t i = 0;
     for (; name[i] != '\0'; ++i) {
         unsigned char c = static_cast<unsigned char>(name[i]);

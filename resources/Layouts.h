@@ -3,7 +3,10 @@
 
 #include "resources/Texts.h"
 
-enum class Kind { Button, Label, Image };
+// Label: one line, "&" shown as it is, reaching the window's right edge.
+// KeyLabel: "&" marks the access key of the control created after it.
+// FolderList: owner-drawn, indented by each entry's depth. FileList: greyed.
+enum class Kind { Button, DefaultButton, Label, KeyLabel, Image, Edit, FolderList, FileList, DropList };
 
 // Sizeable: an ordinary window with minimise, maximise and close boxes, given
 // by its outer size. Dialog: a fixed dialog frame with the close box only,
@@ -86,6 +89,42 @@ constexpr ControlLayout kLocateControls[] = {
 constexpr WindowLayout kLocateWindow = {
     "TForm3", texts::kLocateCaption, Frame::Dialog, 418, 175,
     kLocateControls, sizeof kLocateControls / sizeof kLocateControls[0],
+};
+
+// The folder picker runs on the dialog manager, whose own ids for OK and
+// Cancel (IDOK, IDCANCEL) make Enter and Esc work; its labels need no id.
+constexpr int kIdPickerOk = 1;
+constexpr int kIdPickerCancel = 2;
+constexpr int kIdPickerLabel = -1;
+constexpr int kIdPickerName = 101;    // "ディレクトリ名(&N):" field
+constexpr int kIdPickerTree = 102;    // folder tree
+constexpr int kIdPickerFiles = 103;   // greyed file list
+constexpr int kIdPickerDrives = 104;  // drive list
+constexpr int kIdPickerHelp = 105;
+
+// Creation order is tab order, and each label's access key moves the focus to
+// the control created after it.
+constexpr ControlLayout kPickerControls[] = {
+    // kind              id               x    y    w    h    caption                tab
+    {Kind::KeyLabel,      kIdPickerLabel,  8,   8,   300, 12,  texts::kSelectName,    -1},
+    {Kind::Edit,          kIdPickerName,   8,   22,  300, 20,  "",                    0},
+    {Kind::KeyLabel,      kIdPickerLabel,  8,   52,  180, 12,  texts::kSelectFolders, -1},
+    {Kind::FolderList,    kIdPickerTree,   8,   66,  180, 164, "",                    1},
+    {Kind::KeyLabel,      kIdPickerLabel,  198, 52,  110, 12,  texts::kSelectFiles,   -1},
+    // For orientation only: greyed, never focused.
+    {Kind::FileList,      kIdPickerFiles,  198, 66,  110, 164, "",                    -1},
+    {Kind::KeyLabel,      kIdPickerLabel,  8,   238, 180, 12,  texts::kSelectDrives,  -1},
+    // The height is the dropped-down list's.
+    {Kind::DropList,      kIdPickerDrives, 8,   252, 300, 200, "",                    2},
+    {Kind::DefaultButton, kIdPickerOk,     324, 22,  84,  25,  texts::kButtonOk,      3},
+    {Kind::Button,        kIdPickerCancel, 324, 54,  84,  25,  texts::kSelectCancel,  4},
+    {Kind::Button,        kIdPickerHelp,   324, 86,  84,  25,  texts::kSelectHelp,    5},
+};
+
+// The dialog manager's own window class: no class name of ours.
+constexpr WindowLayout kPickerWindow = {
+    nullptr, texts::kSelectCaption, Frame::Dialog, 416, 278,
+    kPickerControls, sizeof kPickerControls / sizeof kPickerControls[0],
 };
 
 // Message boxes are sized to their text; only their class is fixed.

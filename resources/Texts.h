@@ -1,20 +1,8 @@
-// Every text the program shows or stores, UTF-8 here and CP932 in the program.
+// Every text the program shows, UTF-8 here and CP932 in the program; the names
+// it uses without showing them are in resources/Names.h.
 #pragma once
 
 namespace texts {
-
-// Names the program and the game's installer share.
-constexpr char kMutexName[] = "QRN_SETUP";
-constexpr char kRecordKey[] = "Software\\Brackwen";
-constexpr char kRecordSubkey[] = "KESTRAVON";
-constexpr char kRecordValue[] = "GameDir";
-constexpr char kTargetFile[] = "kestravon.exe";
-constexpr char kPayloadResource[] = "EXE";
-constexpr char kChecksumResource[] = "EXECRC";  // the CRC-32 of the unpacked EXE
-constexpr char kMarkerName[] = "MG_DATA.MBL";       // compared upper-cased
-constexpr char kMarkerProbe[] = "mg_data.mbl";      // asked of the file system
-
-constexpr char kFontFace[] = "ＭＳ Ｐゴシック";
 
 // Main window.
 constexpr char kMainCaption[] = "Vesperlin-アップデーター";
@@ -47,7 +35,6 @@ constexpr char kAutoSearch[] = "自動検索";
 constexpr char kManualSetting[] = "手動設定";
 constexpr char kStopSearch[] = "中止";
 constexpr char kSearchingPrefix[] = "検索中 ";
-constexpr char kListPattern[] = "\\*.*";
 constexpr char kNotFound[] = "ＨＤＤ上にアップデート対象を発見できませんでした。";
 
 // Folder selection dialog.

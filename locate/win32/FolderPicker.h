@@ -6,13 +6,7 @@
 #include <stddef.h>
 #include <windows.h>
 
-// Control ids; OK and Cancel are IDOK and IDCANCEL, as the dialog manager
-// expects for Enter and Esc.
-constexpr int kIdPickerName = 101;    // "ディレクトリ名(&N):" field
-constexpr int kIdPickerTree = 102;    // folder tree
-constexpr int kIdPickerFiles = 103;   // greyed file list
-constexpr int kIdPickerDrives = 104;  // drive list
-constexpr int kIdPickerHelp = 105;
+// Its controls and their ids are kPickerWindow in resources/Layouts.h.
 
 // Shows the dialog modally above owner, opened at start ("" means the current
 // folder). True when the user accepted: out then holds the folder name field

@@ -1,16 +1,108 @@
-// Shows the locate dialog: created once, hidden between its modal showings.
+// The locate dialog: created once, hidden between its modal showings; its
+// buttons start the disk search, open the folder picker, or end the showing.
 #include "locate/win32/LocateDialog.h"
 
+#include "locate/FolderPath.h"
+#include "locate/FolderWalk.h"
+#include "locate/InstallRecord.h"
+#include "locate/ManualSetting.h"
+#include "locate/win32/FolderPicker.h"
+#include "platform/win32/Owned.h"
+#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32Folders.h"
+#include "platform/win32/Win32Registry.h"
 #include "resources/Layouts.h"
-#include "shell/win32/ErrorDisplay.h"
-#include "shell/win32/Window.h"
+#include "resources/Texts.h"
+#include "ui/win32/ErrorDisplay.h"
+#include "ui/win32/MessageDialog.h"
+#include "ui/win32/Window.h"
 
 LocateDialog Form3;
 
 namespace {
 
+// Kept from one search to the next for the whole run.
+SearchState g_search;
+
+// Lets the progress line repaint and the stop button and the close box work
+// mid-walk. False when the program was asked to quit.
+bool PumpPendingMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {  // not ours to eat: the main loop needs it
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return false;
+        }
+        if (TranslateDialogKeys(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return true;
+}
+
+class DialogSearchView : public SearchView {
+public:
+    explicit DialogSearchView(LocateDialog& dialog) : dialog_(dialog) {}
+
+    void ShowRunning(bool running) override {
+        SetWindowTextA(dialog_.button1, running ? texts::kStopSearch : texts::kAutoSearch);
+        EnableWindow(dialog_.button2, !running);
+        EnableWindow(dialog_.button3, !running);
+    }
+    void ShowProgress(const char* line) override {
+        // The label invalidates only itself; painting just that now is the
+        // whole cost a folder pays for being shown.
+        SetWindowTextA(dialog_.label6, line);
+        UpdateWindow(dialog_.window);
+    }
+    void PumpMessages() override {
+        if (!PumpPendingMessages()) quitting_ = true;
+    }
+    bool Ended() override { return dialog_.ended || quitting_; }
+    void ShowNotFound() override {
+        // The abort button alone: neither default nor cancel.
+        const MessageButton abort = {texts::kButtonAbort, false, false};
+        ShowMessageDialog(dialog_.window, texts::kInfoCaption, MessageIcon::Information,
+                          texts::kNotFound, &abort, 1);
+    }
+    Error StoreFolder(const char* recordValue) override {
+        Win32Registry registry;
+        return StoreInstallDir(registry, recordValue);
+    }
+    void CloseDialog() override { CloseLocateDialog(dialog_); }
+
+private:
+    LocateDialog& dialog_;
+    bool quitting_ = false;
+};
+
 // Runs before each showing, so a dialog the user moved comes back centred.
 void FormShow(LocateDialog& dialog) { CentreOnScreen(dialog.window); }
+
+// The automatic search over the real disks.
+Error Button1Click(LocateDialog& dialog) {
+    DialogSearchView view(dialog);
+    Win32FileSystem fileSystem;
+    // A link on a fixed disk may lead to an empty floppy or CD drive: the
+    // walk passes over it instead of stopping at the system's "no disk" box.
+    ErrorModeScope noDriveBox(SEM_FAILCRITICALERRORS);
+    return ClickSearchButton(g_search, fileSystem, view);
+}
+
+// The manual setting: pick a folder, keep it if the game is there.
+Error Button2Click(LocateDialog& dialog) {
+    char chosen[kPathCapacity];
+    if (!PickFolder(dialog.window, "", chosen, sizeof chosen)) return {};
+    Win32Folders folders;
+    ManualOutcome outcome;
+    {
+        // Opened for this one write and closed before the dialog goes.
+        Win32Registry registry;
+        if (Error e = ApplyManualChoice(folders, registry, chosen, &outcome)) return e;
+    }
+    if (outcome == ManualOutcome::kStored) CloseLocateDialog(dialog);
+    return {};
+}
 
 Error Button3Click(LocateDialog& dialog) {
     CloseLocateDialog(dialog);

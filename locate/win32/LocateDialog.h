@@ -27,7 +27,3 @@ void ShowLocateDialogModal(LocateDialog& dialog);
 
 // Ends the modal showing after the running handler returns.
 void CloseLocateDialog(LocateDialog& dialog);
-
-// Button handlers; the dialog's window procedure shows any error they return.
-Error Button1Click(LocateDialog& dialog);  // automatic search
-Error Button2Click(LocateDialog& dialog);  // manual setting

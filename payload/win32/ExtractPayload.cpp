@@ -8,7 +8,7 @@
 #include "payload/ReplaceFile.h"
 #include "payload/win32/ResourceStream.h"
 #include "platform/win32/Win32FileStore.h"
-#include "resources/Texts.h"
+#include "resources/Names.h"
 
 Error ExtractPayload(const char* resourceName, const char* targetPath) {
     MemoryStream decoded;
@@ -20,7 +20,7 @@ Error ExtractPayload(const char* resourceName, const char* targetPath) {
     // Updaters made before the checksum carry none and stay as they were.
     // LoadResource of the program's own module is an address, not a load.
     HMODULE self = GetModuleHandleA(nullptr);
-    HRSRC stored = FindResourceA(self, texts::kChecksumResource, MAKEINTRESOURCEA(10));  // RT_RCDATA
+    HRSRC stored = FindResourceA(self, names::kChecksumResource, MAKEINTRESOURCEA(10));  // RT_RCDATA
     const void* checksum = stored ? LockResource(LoadResource(self, stored)) : nullptr;
     if (Error e = CheckDecoded(decoded.Data(), decoded.Size(), static_cast<const uint8_t*>(checksum),
                                stored ? SizeofResource(self, stored) : 0, resourceName)) {

@@ -59,21 +59,74 @@ struct GdiTraits {
     static void Close(Type h) { DeleteObject(h); }
 };
 
+// A mutex this program created holding it: released, then closed. Releasing
+// one held by another copy does nothing (ERROR_NOT_OWNER).
+struct HeldMutexTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) {
+        ReleaseMutex(h);
+        CloseHandle(h);
+    }
+};
+
 using OwnedFile = Owned<FileTraits>;
 using OwnedKernelHandle = Owned<KernelTraits>;
 using OwnedFind = Owned<FindTraits>;
 using OwnedKey = Owned<KeyTraits>;
 using OwnedGdi = Owned<GdiTraits>;
+using OwnedHeldMutex = Owned<HeldMutexTraits>;
+
+// A window's device context from GetDC, given back with ReleaseDC, which
+// needs the window too.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    WindowDc(WindowDc&& o) noexcept : window_(o.window_), dc_(o.dc_) { o.dc_ = nullptr; }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    WindowDc& operator=(WindowDc&&) = delete;
+
+    HDC Get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
 
 // Puts the previously selected object back when the scope ends.
 class SelectScope {
 public:
     SelectScope(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
-    ~SelectScope() { SelectObject(dc_, old_); }
+    ~SelectScope() {
+        if (dc_) SelectObject(dc_, old_);
+    }
+    SelectScope(SelectScope&& o) noexcept : dc_(o.dc_), old_(o.old_) { o.dc_ = nullptr; }
     SelectScope(const SelectScope&) = delete;
     SelectScope& operator=(const SelectScope&) = delete;
+    SelectScope& operator=(SelectScope&&) = delete;
 
 private:
     HDC dc_;
     HGDIOBJ old_;
+};
+
+// Sets the process's error mode for a scope and puts the old one back.
+class ErrorModeScope {
+public:
+    explicit ErrorModeScope(UINT mode) : old_(SetErrorMode(mode)) {}
+    ~ErrorModeScope() {
+        if (active_) SetErrorMode(old_);
+    }
+    ErrorModeScope(ErrorModeScope&& o) noexcept : old_(o.old_), active_(o.active_) { o.active_ = false; }
+    ErrorModeScope(const ErrorModeScope&) = delete;
+    ErrorModeScope& operator=(const ErrorModeScope&) = delete;
+    ErrorModeScope& operator=(ErrorModeScope&&) = delete;
+
+private:
+    UINT old_;
+    bool active_ = true;
 };

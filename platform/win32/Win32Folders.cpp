@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/Cp932.h"
+#include "platform/win32/Owned.h"
 
 PathKind Win32Folders::Probe(const char* path) {
     // A trailing "\" is dropped (a root keeps its own): the folder is the
@@ -17,9 +18,11 @@ PathKind Win32Folders::Probe(const char* path) {
 
     // An empty floppy or CD drive must answer "missing", not put up the
     // system's "drive not ready" box.
-    UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-    DWORD attributes = GetFileAttributesA(plain);
-    SetErrorMode(oldMode);
+    DWORD attributes;
+    {
+        ErrorModeScope noDriveBox(SEM_FAILCRITICALERRORS);
+        attributes = GetFileAttributesA(plain);
+    }
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kMissing;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::kFolder : PathKind::kFile;
 }

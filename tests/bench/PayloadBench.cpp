@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "payload/PayloadDecoder.h"
+#include "tests/support/ByteStreams.h"
+#include "tests/support/ReferenceDecoder.h"
 #include "tools/yppack/Container.h"
 #include "tools/yppack/FileIo.h"
 #include "tools/yppack/Packer.h"
@@ -36,21 +38,6 @@ const char* const kDefaultCorpus[] = {
     "/usr/lib/i386-linux-gnu/wine/i386-windows/wordpad.exe",
     "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/explorer.exe",
     "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe",
-};
-
-// Decodes into a buffer sized once, so the figure is the decoder's.
-class BufferSink : public ByteSink {
-public:
-    explicit BufferSink(uint8_t* buffer) : buffer_(buffer) {}
-    Error Append(const void* src, uint32_t count) override {
-        memcpy(buffer_ + size, src, count);
-        size += count;
-        return {};
-    }
-    size_t size = 0;
-
-private:
-    uint8_t* buffer_;
 };
 
 double Seconds(Clock::time_point since) {
@@ -121,19 +108,19 @@ int main(int argc, char** argv) {
         double packSeconds = Seconds(packStart);
 
         Bytes decoded(data.size());
-        BufferSink* last = nullptr;
         double decodeSeconds;
         {
             yppack::QuietStderr quiet;  // progress dots
             decodeSeconds = TimePerRun([&] {
-                yppack::MemorySource source(container.data(), container.size());
-                BufferSink sink(decoded.data());
+                support::PieceSource source(container);
+                support::BufferSink sink(decoded.data());
                 if (DecodeResource(source, sink, "EXE")) allRoundTrip = false;
                 if (sink.size != data.size()) allRoundTrip = false;
-                (void)last;
             });
         }
-        bool same = decoded == data;
+        // The reference decoder reads the container as the format says.
+        reference::Bytes byReference;
+        bool same = decoded == data && reference::Decode(container, byReference) && byReference == data;
         allRoundTrip = allRoundTrip && same;
         Bytes copy(data.size());
         double copySeconds = TimePerRun([&] {

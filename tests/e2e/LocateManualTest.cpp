@@ -17,8 +17,9 @@
 
 #include "driver/Check.h"
 #include "driver/Driver.h"
-#include "locate/win32/FolderPicker.h"
+#include "driver/Updater.h"
 #include "resources/Layouts.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 namespace {
@@ -98,68 +99,59 @@ std::string GameFolder(const std::string& name) {
     return folder;
 }
 
+// The updater, started in cwd, its current folder, where the picker opens.
 class Updater {
 public:
-    // cwd: the updater's current folder, where the picker opens.
     explicit Updater(std::string cwd = gWork + "\\cwd") {
         MakeFolder(cwd);
-        process_ = drv::Start(gUpdater, cwd);
-        Check(process_.Started(), "cannot start " + gUpdater);
+        Check(bed::Launch(gUpdater, running_, cwd), "cannot start " + gUpdater);
     }
-    // Never leaves a copy running into the next case.
-    ~Updater() { process_.Kill(); }
-
-    std::vector<HWND> VisibleWindows() const { return drv::TopWindows(process_.Id()); }
 
     HWND Visible(const char* windowClass, const char* caption = nullptr) const {
-        for (HWND window : VisibleWindows()) {
-            if (ClassOf(window) == windowClass && (!caption || TextOf(window) == caption)) return window;
-        }
-        return nullptr;
+        return running_.Window(windowClass, caption);
     }
 
-    // Polls until the window shows; `forbidden` (a class) must not show meanwhile.
+    // Waits until the window shows; `forbidden` (a class) must not show meanwhile.
     HWND WaitFor(const char* windowClass, const char* caption = nullptr, const char* forbidden = nullptr) const {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < static_cast<DWORD>(drv::kWaitMs); Sleep(50)) {
+        HWND found = nullptr;
+        drv::WaitUntil([&] {
             if (forbidden) Check(!Visible(forbidden), std::string(forbidden) + " showed too early");
-            if (HWND window = Visible(windowClass, caption)) return window;
-            Check(!Ended(), std::string("ended while waiting for ") + windowClass);
-        }
-        Check(false, std::string("no window ") + windowClass + " " + (caption ? caption : ""));
-        return nullptr;
+            found = Visible(windowClass, caption);
+            Check(found || !Ended(), std::string("ended while waiting for ") + windowClass);
+            return found != nullptr;
+        });
+        Check(found != nullptr, std::string("no window ") + windowClass + " " + (caption ? caption : ""));
+        return found;
     }
 
     void WaitGone(HWND window, const char* what) const {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < static_cast<DWORD>(drv::kWaitMs); Sleep(50)) {
-            if (!IsWindow(window) || !IsWindowVisible(window)) return;
-        }
-        Check(false, std::string(what) + " stayed up");
+        Check(drv::WaitGone(window), std::string(what) + " stayed up");
     }
 
     // Watches for a while that exactly these windows stay up, and no other.
     void ExpectOnly(std::vector<HWND> expected, const char* what) const {
-        for (DWORD start = GetTickCount(); GetTickCount() - start < kQuietMs; Sleep(100)) {
-            std::vector<HWND> now = VisibleWindows();
-            for (HWND window : now) {
+        drv::WaitUntil([&] {
+            for (HWND window : running_.Windows()) {
                 bool known = false;
                 for (HWND e : expected) known = known || e == window;
                 Check(known, std::string(what) + ": unexpected window " + ClassOf(window) + " \"" +
                                  TextOf(window) + "\" (" + TextOf(GetDlgItem(window, kIdMessageText)) + ")");
             }
             for (HWND e : expected) Check(IsWindowVisible(e), std::string(what) + ": a window went away");
-        }
+            return false;
+        }, kQuietMs);
     }
 
-    bool Ended() const { return !process_.Running(); }
+    bool Ended() const { return running_.Ended(); }
 
     long WaitExit() const {
-        long code = process_.WaitExit();
+        long code = running_.process.WaitExit();
         Check(code != -1, "the updater did not end");
         return code;
     }
 
 private:
-    drv::Process process_;
+    bed::Running running_;
 };
 
 // Presses a button the way a click does, without needing the window active.
@@ -221,9 +213,10 @@ void FirstStartExitEndsProgram(bool closeBox) {
     Check(Centred(locate), "locate dialog not centred");
     if (closeBox) CloseBox(locate);
     else Press(locate, kIdLocateButton3);
-    for (DWORD start = GetTickCount(); !updater.Ended() && GetTickCount() - start < static_cast<DWORD>(drv::kWaitMs); Sleep(20)) {
+    drv::WaitUntil([&] {
         Check(!updater.Visible(kMainClass), "main window showed");
-    }
+        return updater.Ended();
+    });
     Check(updater.WaitExit() == 0, "exit code not 0");
     Check(ReadRecord().empty(), "record written: " + ReadRecord());
 }
@@ -332,10 +325,11 @@ void EmptyPathShowsCannotCreate() {
     Answer(ask, texts::kButtonYes);
     updater.WaitGone(picker, "picker");
     HWND error = nullptr;
-    for (DWORD start = GetTickCount(); !error && GetTickCount() - start < static_cast<DWORD>(drv::kWaitMs); Sleep(50)) {
+    drv::WaitUntil([&] {
         HWND box = updater.Visible(kMessageDialogClass);
         if (box && box != ask) error = box;
-    }
+        return error != nullptr;
+    });
     Check(error != nullptr, "no error shown");
     std::string text = TextOf(GetDlgItem(error, kIdMessageText));
     Check(text == std::string(texts::kCannotCreateFolder) + ".", "error text: " + text);
@@ -501,19 +495,13 @@ void ChangedDestinationIsUpdated() {
     Check(TextOf(GetDlgItem(done, kIdMessageText)) == texts::kUpdateDone, "no completion message");
     Answer(done, texts::kButtonOk);
     Check(updater.WaitExit() == 0, "exit code not 0");
-    Check(IsFile(after + "\\" + texts::kTargetFile), "new folder not updated");
-    Check(!IsFile(before + "\\" + texts::kTargetFile), "old folder updated");
+    Check(IsFile(after + "\\" + names::kTargetFile), "new folder not updated");
+    Check(!IsFile(before + "\\" + names::kTargetFile), "old folder updated");
 }
 
 // ---- screenshots ----
 
-void Snap(HWND window, const std::string& name) {
-    std::string shots = getenv("E2E_SHOTS") ? getenv("E2E_SHOTS") : "";
-    if (shots.empty()) return;
-    drv::Settle(window);
-    Check(drv::SaveBmp(drv::Capture(drv::WindowRect(window)), shots + "\\" + name + ".bmp"),
-          "cannot save " + name);
-}
+void Snap(HWND window, const std::string& name) { Check(bed::Snap(window, name), "cannot save " + name); }
 
 void Screenshots() {
     // Right under E2E_WORK, so that the picture shows a short tree.

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "driver/Updater.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 namespace {
@@ -201,7 +202,7 @@ int main(int argc, char** argv) {
         drv::Close(app.main);
         suite.ExpectEq(app.process.WaitExit(), 0L, "exit code");
         std::string now, old;
-        drv::ReadWholeFile(folder + "\\" + texts::kTargetFile, now);
+        drv::ReadWholeFile(folder + "\\" + names::kTargetFile, now);
         drv::ReadWholeFile(bed::OldGame(), old);
         suite.Expect(now == old, "kestravon.exe is still the old build");
     });

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "driver/Updater.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 namespace {
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
             suite.Require(boxWindow != nullptr, "no box captioned Setup appeared");
             drv::Box box = ReadPaintedBox(boxWindow, IDI_ERROR);
             bed::ExpectBoxAndPress(suite, box, "Setup",
-                                   bed::ErrorText(texts::kValueWrongType, texts::kRecordValue), IDI_ERROR);
+                                   bed::ErrorText(texts::kValueWrongType, names::kRecordValue), IDI_ERROR);
             Sleep(500);
             suite.Expect(app.process.Running(), "the program keeps running after the box");
             suite.Expect(!drv::TopWindows(app.process.Id()).empty(), "the program still shows a window");
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
         bed::Running app;
         app.process = drv::Start(bed::UpdaterPath("Setup"), here);
         suite.Require(app.process.Started(), "the updater did not start");
-        const std::string wrongType = bed::ErrorText(texts::kValueWrongType, texts::kRecordValue);
+        const std::string wrongType = bed::ErrorText(texts::kValueWrongType, names::kRecordValue);
         // The start-up read fails; the first-show check finds no folder, offers
         // the locate dialog, and reads the record again when it closes.
         std::vector<HWND> seen;
@@ -140,7 +141,7 @@ int main(int argc, char** argv) {
             bed::ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone);
             suite.ExpectEq(app.process.WaitExit(), 0L, "exit code after the completion box");
             std::string written, payload;
-            suite.Expect(drv::ReadWholeFile(folder + "\\" + texts::kTargetFile, written) &&
+            suite.Expect(drv::ReadWholeFile(folder + "\\" + names::kTargetFile, written) &&
                              drv::ReadWholeFile(bed::PayloadPath("Setup"), payload) && written == payload,
                          "kestravon.exe in the record's folder is not the payload");
         });
@@ -156,7 +157,7 @@ int main(int argc, char** argv) {
         HWND boxWindow = drv::WaitWindow(app.process.Id(), "Setup");
         suite.Require(boxWindow != nullptr, "no box captioned Setup appeared");
         bed::ExpectBoxAndPress(suite, ReadPaintedBox(boxWindow, IDI_ERROR), "Setup",
-                               bed::ErrorText(texts::kValueNotRead, texts::kRecordValue), IDI_ERROR);
+                               bed::ErrorText(texts::kValueNotRead, names::kRecordValue), IDI_ERROR);
         CloseEverything(app);
         suite.ExpectEq(drv::ReadRecord(), tooLong, "the record stays as it was");
     });

@@ -14,6 +14,7 @@
 #include "locate/FolderWalk.h"
 #include "locate/win32/LocateDialog.h"
 #include "platform/win32/Win32FileSystem.h"
+#include "resources/Layouts.h"
 
 namespace {
 
@@ -108,7 +109,7 @@ int main(int argc, char** argv) {
     BareWalkAllFixed();  // the same cache for every row
     Row rows[] = {
         {"bare FindFirstFileA walk", {}},
-        {"search (Button1Click)", {}},
+        {"search (the button's click)", {}},
         {"  walk only", {}},
         {"  walk + label text", {}},
         {"  walk + label text + repaint", {}},
@@ -123,10 +124,12 @@ int main(int argc, char** argv) {
 
         Form3.ended = false;
         t0 = Now();
-        Error e = Button1Click(Form3);
+        // The click itself, handled before SendMessage returns.
+        SendMessageA(Form3.window, WM_COMMAND, MAKEWPARAM(kIdLocateButton1, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(Form3.button1));
         rows[1].seconds.push_back(Now() - t0);
         rows[1].folders = rows[0].folders;
-        if (e || !Form3.ended) fprintf(stderr, "search did not end with a find: %s\n", e.Text());
+        if (!Form3.ended) fprintf(stderr, "search did not end with a find\n");
 
         const bool parts[][4] = {{false, false, false, false}, {true, false, false, false},
                                  {true, true, false, false},   {false, false, true, false},

@@ -1,6 +1,7 @@
 // The shipped program once through, as a user runs it: one copy only, the
 // update, the completion box, the new file.
 #include "driver/Updater.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 int main(int argc, char** argv) {
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
 
     suite.Case("shipped Setup.exe: update, completion box, exit 0, the payload written", [&] {
         std::string folder = bed::MakeGameFolder("smoke-update");
-        std::string target = folder + "\\" + texts::kTargetFile;
+        std::string target = folder + "\\" + names::kTargetFile;
         suite.Require(drv::SetRecordString(folder + "\\"), "cannot set the record");
         bed::Running app;
         suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");

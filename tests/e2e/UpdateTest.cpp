@@ -5,12 +5,13 @@
 #include <vector>
 
 #include "driver/Updater.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 namespace {
 
 std::string Target(const std::string& folder) {
-    return folder + "\\" + texts::kTargetFile;
+    return folder + "\\" + names::kTargetFile;
 }
 
 std::string Contents(const std::string& path) {
@@ -146,18 +147,18 @@ int main(int argc, char** argv) {
          [](const std::string& target) { return bed::ErrorText(texts::kCannotCreateFile, target); }, [] {}},
         {"failure: a container cut short writes nothing (no checksum: the decoder finds it)", "Setup-damaged",
          [](const std::string& folder) { return folder + "\\"; },
-         [](const std::string&) { return bed::ErrorText(texts::kResourceDamaged, texts::kPayloadResource); },
+         [](const std::string&) { return bed::ErrorText(texts::kResourceDamaged, names::kPayloadResource); },
          [] {}},
         {"failure: one coded byte of EXE flipped: the checksum keeps it off the disk", "Setup-flipped",
          [&](const std::string& folder) {
              suite.Require(bed::MakeFlippedCopy("Setup", "Setup-flipped"), "cannot flip a byte of Setup.exe");
              return folder + "\\";
          },
-         [](const std::string&) { return bed::ErrorText(texts::kResourceDamaged, texts::kPayloadResource); },
+         [](const std::string&) { return bed::ErrorText(texts::kResourceDamaged, names::kPayloadResource); },
          [] {}},
         {"failure: the stub, without the payload resource", "Setup-stub",
          [](const std::string& folder) { return folder + "\\"; },
-         [](const std::string&) { return bed::ErrorText(texts::kResourceNotFound, texts::kPayloadResource); },
+         [](const std::string&) { return bed::ErrorText(texts::kResourceNotFound, names::kPayloadResource); },
          [] {}},
         // The box title comes from the file name: cut at its first ".", then
         // every letter after the first in lower case.
@@ -166,7 +167,7 @@ int main(int argc, char** argv) {
              CopyFileA(bed::UpdaterPath("Setup-stub").c_str(), bed::UpdaterPath("SETUP.TEST").c_str(), FALSE);
              return folder + "\\";
          },
-         [](const std::string&) { return bed::ErrorText(texts::kResourceNotFound, texts::kPayloadResource); },
+         [](const std::string&) { return bed::ErrorText(texts::kResourceNotFound, names::kPayloadResource); },
          [] {}},
     };
 
@@ -175,7 +176,7 @@ int main(int argc, char** argv) {
             std::string folder = bed::MakeGameFolder("failing");
             std::string record = failure.prepare(folder);
             std::string before = bed::Listing(folder);
-            std::string target = record + texts::kTargetFile;
+            std::string target = record + names::kTargetFile;
             suite.Require(drv::SetRecordString(record), "cannot set the record");
             bed::Running app;
             suite.Require(bed::StartUpdater(failure.updater, app), "the main window never appeared");
@@ -231,7 +232,7 @@ int main(int argc, char** argv) {
                          updater + ": " + std::to_string(red) + " pixels of the icon's red in the box's title bar");
             if (bundled) bed::Snap(app.main, "main-window-icon");
             bed::ExpectBoxAndPress(suite, box, bed::TitleOf(updater),
-                                  bed::ErrorText(texts::kCannotCreateFile, folder + "\\gone\\" + texts::kTargetFile),
+                                  bed::ErrorText(texts::kCannotCreateFile, folder + "\\gone\\" + names::kTargetFile),
                                   IDI_ERROR);
             suite.ExpectEq(bed::Quit(app), 0L, "exit code after 終了");
         }

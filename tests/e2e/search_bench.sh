@@ -9,18 +9,12 @@ bench=$(realpath "$1")
 rounds=${2:-3}
 
 source "$here/bed.sh"
+source "$here/search_drives.sh"
 bed_up || exit 1
 cd "$WINEPREFIX/drive_c" || exit 1  # a working folder Wine can map
 tree=$BED_DIR/tree
-mkdir -p "$tree/e/big&co"/d{00..19}/s{00..19}/l{00..49} "$tree/g"
+search_drives "$tree"
+search_big_tree "$tree/e"
 touch "$tree/g/MG_DATA.MBL"
-bed_drive E "$tree/e" hd
-bed_drive G "$tree/g" hd
-# The prefix's own C: stays out of the walk.
-bed_reg_import <<'R'
-[HKEY_LOCAL_MACHINE\Software\Wine\Drives]
-"c:"="network"
-R
-bed_restart_server
 bin=$(bed_put bench "$bench")
 bed_wine "$bin\\$(basename "$bench")" "$rounds" 2>&1 | tr -d '\r'

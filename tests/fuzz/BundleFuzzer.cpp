@@ -4,6 +4,7 @@
 //            changes nothing (no packing, so this mode runs fast);
 //   2 mod 4  the stub bundled with a game that has an icon;
 //   odd      the game bundled into a real stub, which must always work.
+// The seeds are every PE file of the unit tests' data folder.
 // Bundling must refuse or succeed without a fault, and what it writes must
 // keep the stub's resources, decode to the game and be accepted as a stub.
 #include <stddef.h>
@@ -21,7 +22,8 @@ namespace {
 using namespace yppack;
 
 const Bytes& Fixture(const char* name) {
-    static Bytes stub = ReadWholeFile(std::string(FUZZ_DATA_DIR) + "/stub32.exe", 1u << 20);
+    // Linked as Setup.exe is, with .reloc after .rsrc: every game moves it.
+    static Bytes stub = ReadWholeFile(std::string(FUZZ_DATA_DIR) + "/reloc32.exe", 1u << 20);
     static Bytes game = ReadWholeFile(std::string(FUZZ_DATA_DIR) + "/game-icon.exe", 1u << 20);
     return std::string(name) == "stub" ? stub : game;
 }

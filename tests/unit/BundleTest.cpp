@@ -134,6 +134,58 @@ TEST(Bundle, CarriesTheGameAndKeepsEverythingElseForPe32AndPe32Plus) {
     }
 }
 
+// A stub linked for ASLR has .reloc after .rsrc: it must move past the grown
+// resources whole, with its header, directory 5 and the image size following.
+TEST(Bundle, MovesTheRelocationSectionPastTheNewResources) {
+    Bytes game = RandomBytes(30000, 3);
+    for (const char* name : {"reloc32.exe", "reloc64.exe"}) {
+        Bytes stub = Fixture(name);
+        BundleReport report;
+        Bytes out = Bundle(stub, game, report);
+        EXPECT_EQ(Bundle(stub, game, report), out) << name << ": not deterministic";
+        EXPECT_NO_THROW(CheckBundle(out, game)) << name;
+        std::vector<Resource> after = ResourcesOf(out);
+        ExpectListed(after, name);
+        for (const Resource& r : ResourcesOf(stub)) {
+            if (r.name.IsName("EXE") || r.name.IsName("EXECRC")) continue;
+            EXPECT_EQ(Find(after, r.type.id, r.name)->data, r.data) << name << ": " << Describe(r) << " changed";
+        }
+
+        PeLayout in = ReadPeLayout(stub);
+        PeLayout layout = ReadPeLayout(out);
+        ASSERT_EQ(layout.sections.size(), in.sections.size()) << name;
+        const PeSection& rsrc = layout.sections[layout.sections.size() - 2];
+        const PeSection& reloc = layout.sections.back();
+        const PeSection& oldReloc = in.sections.back();
+        const size_t opt = layout.optionalHeader;
+        const uint32_t sectionAlignment = Le32(out, opt + 32);
+        auto aligned = [&](uint32_t v) { return (v + sectionAlignment - 1) / sectionAlignment * sectionAlignment; };
+        const size_t changed[] = {opt + 8, opt + 56, ChecksumOffset(layout), layout.directories + 8 * 2 + 4,
+                                  layout.directories + 8 * 5, rsrc.headerOffset + 8, rsrc.headerOffset + 16,
+                                  reloc.headerOffset + 12, reloc.headerOffset + 20};
+        for (size_t i = 0; i < rsrc.rawOffset; i += 4) {
+            if (std::find(std::begin(changed), std::end(changed), i) != std::end(changed)) continue;
+            ASSERT_EQ(Le32(out, i), Le32(stub, i)) << name << ": byte " << i << " before the resources";
+        }
+        EXPECT_EQ(reloc.virtualAddress, aligned(rsrc.virtualAddress + rsrc.virtualSize)) << name;
+        EXPECT_GT(reloc.virtualAddress, oldReloc.virtualAddress) << name << ": the fixture must make it move";
+        EXPECT_EQ(reloc.rawOffset, rsrc.rawOffset + rsrc.rawSize) << name;
+        EXPECT_EQ(out.size(), reloc.rawOffset + reloc.rawSize) << name;
+        EXPECT_TRUE(std::equal(out.begin() + reloc.rawOffset, out.end(), stub.begin() + oldReloc.rawOffset,
+                               stub.begin() + oldReloc.rawOffset + oldReloc.rawSize))
+            << name << ": the relocations changed";
+        EXPECT_EQ(layout.Directory(5).rva, in.Directory(5).rva - oldReloc.virtualAddress + reloc.virtualAddress)
+            << name;
+        EXPECT_EQ(layout.Directory(5).size, in.Directory(5).size) << name;
+        EXPECT_EQ(Le32(out, opt + 56), aligned(reloc.virtualAddress + reloc.virtualSize)) << name << ": SizeOfImage";
+        EXPECT_EQ(Le32(out, ChecksumOffset(layout)), PeChecksum(out, layout)) << name;
+        // A finished updater bundled again with a small game: it moves back.
+        Bytes again = Bundle(out, RandomBytes(10, 4), report);
+        EXPECT_EQ(ReadPeLayout(again).sections.back().virtualAddress, oldReloc.virtualAddress) << name;
+        EXPECT_NO_THROW(CheckBundle(again, RandomBytes(10, 4))) << name;
+    }
+}
+
 TEST(Bundle, CopiesTheGamesFirstIconUnderIdsTheStubDoesNotUse) {
     Bytes game = Fixture("game-icon.exe");
     std::vector<Resource> gameResources = ResourcesOf(game);
@@ -197,6 +249,17 @@ TEST_F(YppackCli, BundleRefusesWhatItCannotRewriteAndLeavesOutAsItWas) {
     Bytes signedStub = changed(layout.directories + 8 * 4, static_cast<uint32_t>(stub.size()));
     PutLe32(signedStub, layout.directories + 8 * 4 + 4, 16);
     signedStub.resize(stub.size() + 16, 0x30);
+    // The relocatable stub (.reloc after .rsrc) made into what must not move.
+    const Bytes reloc = Fixture("reloc32.exe");
+    const PeLayout relocLayout = ReadPeLayout(reloc);
+    const uint32_t relocTable = relocLayout.sections.back().rawOffset;
+    auto changedReloc = [&](size_t at, uint32_t value) {
+        Bytes b = reloc;
+        PutLe32(b, at, value);
+        return b;
+    };
+    Bytes tableInReloc = changedReloc(relocLayout.directories + 8 * 6, relocLayout.Directory(5).rva);
+    PutLe32(tableInReloc, relocLayout.directories + 8 * 6 + 4, 4);
     Bytes overlay = stub;
     overlay.insert(overlay.end(), {'m', 'o', 'r', 'e'});
     struct Case {
@@ -214,6 +277,12 @@ TEST_F(YppackCli, BundleRefusesWhatItCannotRewriteAndLeavesOutAsItWas) {
         {"resources not last", changed(layout.sections[0].headerOffset + 12, 0x100000), "not the last"},
         {"resources not a section's start", changed(layout.directories + 8 * 2, layout.Directory(2).rva + 16),
          "do not start a section"},
+        {"a section after the resources that holds no relocations", changedReloc(relocLayout.directories + 8 * 5, 0),
+         "not the last"},
+        {"another table in the relocation section", tableInReloc, "not the last"},
+        {"relocations that patch the resources", changedReloc(relocTable, relocLayout.Directory(2).rva),
+         "patch its resource"},
+        {"relocation block of no size", changedReloc(relocTable + 4, 0), "relocation table is damaged"},
     };
     Put(Path("game"), RandomBytes(5000, 2));
     Put(Path("big-game"), Bytes(kMaxUnpackedSize + 1, 0));

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 namespace {
@@ -61,7 +62,7 @@ TEST(CheckDecoded, DamagedPayloadOrChecksumIsRefusedWithTheDamagedMessage) {
     std::string flipped = game;
     flipped[100] ^= 0x01;
     std::string bigEndian(right.rbegin(), right.rend());
-    const std::string damaged = Error::Make(texts::kResourceDamaged, texts::kPayloadResource).Text();
+    const std::string damaged = Error::Make(texts::kResourceDamaged, names::kPayloadResource).Text();
     const struct {
         const char* name;
         std::string decoded;
@@ -83,7 +84,7 @@ TEST(CheckDecoded, DamagedPayloadOrChecksumIsRefusedWithTheDamagedMessage) {
     for (const auto& c : cases) {
         Error e = CheckDecoded(Bytes(c.decoded), static_cast<uint32_t>(c.decoded.size()),
                                c.checksum ? Bytes(c.stored) : nullptr,
-                               static_cast<uint32_t>(c.stored.size()), texts::kPayloadResource);
+                               static_cast<uint32_t>(c.stored.size()), names::kPayloadResource);
         EXPECT_EQ(static_cast<bool>(e), !c.accepted) << c.name;
         EXPECT_STREQ(e.Text(), c.accepted ? "" : damaged.c_str()) << c.name;
     }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "shell/ErrorText.h"
+#include "ui/ErrorText.h"
 
 namespace {
 

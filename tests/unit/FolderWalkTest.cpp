@@ -7,6 +7,7 @@
 
 #include "fakes/FakeFolderTree.h"
 #include "locate/FolderWalk.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 namespace {
@@ -30,7 +31,7 @@ public:
     bool Ended() override { return ended; }
     void ShowNotFound() override { events.push_back("not found"); }
     Error StoreFolder(const char* value) override {
-        if (failStore) return Error::Make(texts::kValueNotSet, texts::kRecordValue);
+        if (failStore) return Error::Make(texts::kValueNotSet, names::kRecordValue);
         record = value;
         events.push_back("store " + record);
         return {};
@@ -124,6 +125,22 @@ TEST(FolderWalk, MarkerInDriveRootStoresLetterColonBackslash) {
         EXPECT_EQ(s.view.events, expected) << name;
         EXPECT_EQ(s.tree.OpenCount(), 0);
     }
+}
+
+// 表 is 0x95 0x5C: a walk (or a fake) that split names at every 0x5C byte
+// would look for a folder named 0x95 and never find the marker inside.
+TEST(FolderWalk, NameWhoseTrailByteIsBackslashIsOneFolder) {
+    Search s;
+    s.tree.Drive('C', DriveType::kFixed);
+    s.tree.AddFolder("C:", "表");
+    s.tree.AddFolder("C:\\表", "ゲーム表");
+    s.tree.AddFile("C:\\表\\ゲーム表", "MG_DATA.MBL");
+    EXPECT_FALSE(s.Click());
+    EXPECT_STREQ(s.state.FoundDir, "C:\\表\\ゲーム表");
+    EXPECT_EQ(s.view.record, "C:\\表\\ゲーム表\\");
+    const std::vector<std::string> lines = {Progress("C:"), Progress("C:\\表"), Progress("C:\\表\\ゲーム表")};
+    EXPECT_EQ(s.Lines(), lines);
+    EXPECT_EQ(s.tree.OpenCount(), 0);
 }
 
 TEST(FolderWalk, FolderNamedLikeTheMarkerIsEnteredNeverMatched) {
@@ -331,7 +348,7 @@ TEST(FolderWalk, FailedRecordWriteLeavesTheDialogOpenAndIdle) {
     s.view.failStore = true;
     Error e = s.Click();
     ASSERT_TRUE(e);
-    EXPECT_STREQ(e.Text(), Error::Make(texts::kValueNotSet, texts::kRecordValue).Text());
+    EXPECT_STREQ(e.Text(), Error::Make(texts::kValueNotSet, names::kRecordValue).Text());
     EXPECT_FALSE(s.view.ended);
     EXPECT_FALSE(s.view.buttonSaysStop);
     EXPECT_FALSE(s.state.busy);

@@ -5,9 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "app/InstallFolder.h"
 #include "fakes/FakeRegistry.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
-#include "shell/InstallFolder.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ struct Folder {
     explicit Folder(const char* start) { std::strcpy(dir, start); }
 };
 
-std::string Message(const char* pattern) { return Error::Make(pattern, texts::kRecordValue).Text(); }
+std::string Message(const char* pattern) { return Error::Make(pattern, names::kRecordValue).Text(); }
 
 }  // namespace
 
@@ -37,7 +38,7 @@ TEST(RereadAfterFirstLocate, GivesUpOnlyWhenTheRecordStillHoldsNoFolder) {
     for (const Case& c : cases) {
         FakeRegistry registry;
         if (c.subkey) registry.AddKey(kSubkey);
-        if (c.value) registry.Put(kSubkey, texts::kRecordValue, c.data);
+        if (c.value) registry.Put(kSubkey, names::kRecordValue, c.data);
         Folder folder("");
         bool giveUp = !c.giveUp;
         EXPECT_FALSE(RereadAfterFirstLocate(registry, folder.dir, &giveUp)) << c.data;
@@ -49,7 +50,7 @@ TEST(RereadAfterFirstLocate, GivesUpOnlyWhenTheRecordStillHoldsNoFolder) {
 TEST(RereadAfterFirstLocate, ReadErrorKeepsTheWindowAndTheFolder) {
     for (int call = 0; call < 3; ++call) {
         FakeRegistry registry;
-        registry.Put(kSubkey, texts::kRecordValue, "D:\\Game\\");
+        registry.Put(kSubkey, names::kRecordValue, "D:\\Game\\");
         registry.FailAtCall(call);
         Folder folder("");
         bool giveUp = true;
@@ -58,7 +59,7 @@ TEST(RereadAfterFirstLocate, ReadErrorKeepsTheWindowAndTheFolder) {
         EXPECT_STREQ(folder.dir, "") << call;
     }
     FakeRegistry registry;
-    registry.Put(kSubkey, texts::kRecordValue, "7", FakeRegistry::Type::kDword);
+    registry.Put(kSubkey, names::kRecordValue, "7", FakeRegistry::Type::kDword);
     Folder folder("");
     bool giveUp = true;
     Error e = RereadAfterFirstLocate(registry, folder.dir, &giveUp);
@@ -69,7 +70,7 @@ TEST(RereadAfterFirstLocate, ReadErrorKeepsTheWindowAndTheFolder) {
 TEST(AdoptChangedFolder, NewFolderCountsAtOnceEmptyOrUnreadableKeepsTheOld) {
     {
         FakeRegistry registry;
-        registry.Put(kSubkey, texts::kRecordValue, "E:\\ゲーム\\ソ\\");
+        registry.Put(kSubkey, names::kRecordValue, "E:\\ゲーム\\ソ\\");
         Folder folder("D:\\Old\\");
         EXPECT_FALSE(AdoptChangedFolder(registry, folder.dir));
         EXPECT_STREQ(folder.dir, "E:\\ゲーム\\ソ\\");
@@ -82,14 +83,14 @@ TEST(AdoptChangedFolder, NewFolderCountsAtOnceEmptyOrUnreadableKeepsTheOld) {
     }
     {
         FakeRegistry registry;
-        registry.Put(kSubkey, texts::kRecordValue, "");
+        registry.Put(kSubkey, names::kRecordValue, "");
         Folder folder("D:\\Old\\");
         EXPECT_FALSE(AdoptChangedFolder(registry, folder.dir));
         EXPECT_STREQ(folder.dir, "D:\\Old\\");
     }
     for (int call = 0; call < 3; ++call) {
         FakeRegistry registry;
-        registry.Put(kSubkey, texts::kRecordValue, "E:\\New\\");
+        registry.Put(kSubkey, names::kRecordValue, "E:\\New\\");
         registry.FailAtCall(call);
         Folder folder("D:\\Old\\");
         EXPECT_TRUE(AdoptChangedFolder(registry, folder.dir)) << call;

@@ -1,5 +1,5 @@
 // The install location record: what reads as empty, what each failure says.
-#include "shell/InstallRecord.h"
+#include "locate/InstallRecord.h"
 
 #include <gtest/gtest.h>
 

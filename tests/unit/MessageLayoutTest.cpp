@@ -1,7 +1,7 @@
 // Message box geometry: nothing overlaps, nothing sticks out, buttons centred.
 #include <gtest/gtest.h>
 
-#include "shell/MessageLayout.h"
+#include "ui/MessageLayout.h"
 
 namespace {
 

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "resources/Texts.h"
+#include "tests/support/ByteStreams.h"
+#include "tests/support/ReferenceDecoder.h"
 #include "tools/yppack/FileIo.h"
 
 namespace {
@@ -62,42 +64,6 @@ private:
     uint32_t items_ = 0;
 };
 
-class TestSource : public ByteSource {
-public:
-    explicit TestSource(const Bytes& bytes, uint32_t piece = 0xFFFFFFFF)
-        : bytes_(bytes), piece_(piece) {}
-    uint32_t Read(void* dst, uint32_t count) override {
-        size_t n = std::min<size_t>({count, piece_, bytes_.size() - pos_});
-        memcpy(dst, bytes_.data() + pos_, n);
-        pos_ += n;
-        return static_cast<uint32_t>(n);
-    }
-    uint32_t Size() const override { return static_cast<uint32_t>(bytes_.size()); }
-
-private:
-    const Bytes& bytes_;
-    uint32_t piece_;
-    size_t pos_ = 0;
-};
-
-// Records every append; fails the one numbered failAt.
-class TestSink : public ByteSink {
-public:
-    Error Append(const void* src, uint32_t count) override {
-        if (static_cast<int>(appends.size()) == failAt) {
-            appends.push_back(0);
-            return Error::Make("sink full %s", "here");
-        }
-        const uint8_t* p = static_cast<const uint8_t*>(src);
-        bytes.insert(bytes.end(), p, p + count);
-        appends.push_back(count);
-        return {};
-    }
-    Bytes bytes;
-    std::vector<uint32_t> appends;
-    int failAt = -1;
-};
-
 struct Decoded {
     std::string error;
     Bytes bytes;
@@ -105,8 +71,8 @@ struct Decoded {
 };
 
 Decoded Decode(const Bytes& container, uint32_t piece = 0xFFFFFFFF) {
-    TestSource source(container, piece);
-    TestSink sink;
+    support::PieceSource source(container, piece);
+    support::RecordingSink sink;
     yppack::QuietStderr quiet;  // progress dots
     Error e = DecodeResource(source, sink, "EXE");
     return {e.Text(), sink.bytes, sink.appends};
@@ -175,79 +141,6 @@ TEST(PayloadDecoder, DecodesEachItemKindAsTheFormatSays) {
     }
 }
 
-// The decoder exactly as the format's algorithm has it, step by step: InBuf
-// and OutBuf outlive a decode, a refill leaves stale bytes where a read falls
-// short, the flush cuts its block at unpackedSize, and a final write follows.
-class LiteralDecoder {
-public:
-    std::vector<uint32_t> Decode(const Bytes& container, Bytes& output) {
-        container_ = &container;
-        readPos_ = 0;
-        output.clear();
-        std::vector<uint32_t> appends;
-        auto write = [&](uint32_t count) {
-            output.insert(output.end(), outBuf_, outBuf_ + count);
-            appends.push_back(count);
-        };
-        Read(inBuf_, 32768);
-        uint32_t unpackedSize = inBuf_[2] | inBuf_[3] << 8 | inBuf_[4] << 16;
-        uint8_t ring[16384] = {};
-        uint32_t produced = 0, inPos = 8, outPos = 0, ringPos = 0, written = 0;
-        do {
-            uint8_t flags = inBuf_[inPos++];
-            for (int item = 0; item < 8; ++item, flags <<= 1) {
-                if (flags & 0x80) {
-                    uint32_t b1 = inBuf_[inPos], b2 = inBuf_[inPos + 1];
-                    inPos += 2;
-                    uint32_t length = LengthTable[b1 & 0x0F];
-                    uint32_t src = (ringPos - ((b1 >> 4) + 16 * b2)) & 0x3FFF;
-                    for (uint32_t k = 0; k < length; ++k) {
-                        uint8_t c = ring[src];
-                        outBuf_[outPos++] = c;
-                        ring[ringPos] = c;
-                        src = (src + 1) & 0x3FFF;
-                        ringPos = (ringPos + 1) & 0x3FFF;
-                    }
-                    produced += length;
-                } else {
-                    uint8_t c = inBuf_[inPos++];
-                    outBuf_[outPos++] = c;
-                    ring[ringPos] = c;
-                    ringPos = (ringPos + 1) & 0x3FFF;
-                    produced += 1;
-                }
-            }
-            if (inPos >= 16384) {
-                inPos -= 16384;
-                memcpy(inBuf_, inBuf_ + 16384, 16384);
-                Read(inBuf_ + 16384, 16384);
-            }
-            if (outPos >= 16384) {
-                outPos -= 16384;
-                if (written < unpackedSize) {
-                    uint32_t count = std::min<uint32_t>(16384, unpackedSize - written);
-                    write(count);
-                    written += count;
-                }
-                memcpy(outBuf_, outBuf_ + 16384, 16384);
-            }
-        } while (produced < unpackedSize);
-        if (written < unpackedSize) write(unpackedSize - written);
-        return appends;
-    }
-
-private:
-    void Read(uint8_t* dst, uint32_t count) {
-        size_t n = std::min<size_t>(count, container_->size() - readPos_);
-        memcpy(dst, container_->data() + readPos_, n);
-        readPos_ += n;
-    }
-    const Bytes* container_ = nullptr;
-    size_t readPos_ = 0;
-    uint8_t inBuf_[32768] = {};
-    uint8_t outBuf_[32768] = {};
-};
-
 // Well-formed: whole groups of random items, the last one needed.
 Bytes RandomContainer(uint32_t groups, uint32_t seed, int surplus) {
     std::mt19937 rng(seed);
@@ -274,7 +167,7 @@ Bytes RandomContainer(uint32_t groups, uint32_t seed, int surplus) {
     return w.Finish(unpackedSize);
 }
 
-TEST(PayloadDecoder, AgreesWithTheLiteralAlgorithmOnWellFormedContainers) {
+TEST(PayloadDecoder, AgreesWithTheReferenceDecoderOnWellFormedContainers) {
     std::vector<std::pair<std::string, Bytes>> cases;
     auto add = [&](const std::string& name, Bytes c) { cases.emplace_back(name, std::move(c)); };
     add("unpackedSize 0", ContainerWriter().Literals({1, 2, 3}).Finish(0));
@@ -300,11 +193,11 @@ TEST(PayloadDecoder, AgreesWithTheLiteralAlgorithmOnWellFormedContainers) {
         uint32_t groups = seed % 4 == 0 ? 1 + seed % 3 : 200 + seed * 300;
         add("random " + std::to_string(seed), RandomContainer(groups, seed, seed % 3 == 0 ? -1 : static_cast<int>(seed % 5)));
     }
-    LiteralDecoder literal;
     for (auto& [name, container] : cases) {
         ASSERT_LT(container.size(), 1u << 24) << name;
         Bytes expected;
-        std::vector<uint32_t> appends = literal.Decode(container, expected);
+        ASSERT_TRUE(reference::Decode(container, expected)) << name;
+        std::vector<uint32_t> appends = reference::BlockAppends(expected.size());
         for (uint32_t piece : {0xFFFFFFFFu, 1000u}) {
             Decoded d = Decode(container, piece);
             EXPECT_EQ(d.error, "") << name;
@@ -372,8 +265,8 @@ TEST(PayloadDecoder, ShortReadsAndEarlierDecodesChangeNothing) {
 
 TEST(PayloadDecoder, WritesOneDotPer256Groups) {
     Bytes container = ContainerWriter().Literals(Bytes(8 * (256 * 3 + 10), 'z')).Finish(8 * (256 * 3 + 10));
-    TestSource source(container);
-    TestSink sink;
+    support::PieceSource source(container);
+    support::RecordingSink sink;
     testing::internal::CaptureStderr();
     Error e = DecodeResource(source, sink, "EXE");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "...");
@@ -431,8 +324,8 @@ TEST(PayloadDecoder, SinkErrorPassesThroughAndStopsTheDecode) {
     Bytes data = RandomBytes(16384 * 3 + 100, 9);
     Bytes container = ContainerWriter().Literals(data).Finish(static_cast<uint32_t>(data.size()));
     for (int failAt = 0; failAt < 4; ++failAt) {
-        TestSource source(container);
-        TestSink sink;
+        support::PieceSource source(container);
+        support::RecordingSink sink;
         sink.failAt = failAt;
         yppack::QuietStderr quiet;
         Error e = DecodeResource(source, sink, "EXE");

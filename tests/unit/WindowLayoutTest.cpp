@@ -3,9 +3,9 @@
 
 #include <set>
 
+#include "app/BannerShade.h"
 #include "resources/Layouts.h"
-#include "shell/BannerShade.h"
-#include "shell/Centring.h"
+#include "ui/Centring.h"
 
 namespace {
 
@@ -76,4 +76,30 @@ TEST(BannerShade, FadesFromFullBlueAndNeverReachesBlack) {
         EXPECT_LE(BannerBlue(row, kBannerHeight), BannerBlue(row - 1, kBannerHeight)) << row;
         EXPECT_GE(BannerBlue(row, kBannerHeight), 1) << row;
     }
+}
+
+// The picker runs on the dialog manager: Enter sends IDOK (1) to the default
+// button and Esc IDCANCEL (2); Tab follows creation order; a label's access
+// key moves the focus to the control made right after it.
+TEST(WindowLayout, PickerKeysReachTheirControls) {
+    const WindowLayout& w = kPickerWindow;
+    int next = 0;
+    int defaults = 0;
+    for (int i = 0; i < w.controlCount; ++i) {
+        const ControlLayout& c = w.controls[i];
+        if (c.tab >= 0) EXPECT_EQ(c.tab, next++) << "control " << i;
+        if (c.kind == Kind::KeyLabel) {
+            ASSERT_LT(i + 1, w.controlCount);
+            EXPECT_NE(w.controls[i + 1].kind, Kind::KeyLabel) << "control " << i;
+        }
+        if (c.kind == Kind::DefaultButton) {
+            ++defaults;
+            EXPECT_EQ(c.id, 1);
+        }
+        EXPECT_LE(c.x + c.width, w.width) << "control " << i;
+    }
+    EXPECT_EQ(defaults, 1);
+    bool cancel = false;
+    for (int i = 0; i < w.controlCount; ++i) cancel = cancel || (w.controls[i].id == 2 && w.controls[i].tab >= 0);
+    EXPECT_TRUE(cancel);
 }

@@ -48,7 +48,7 @@ GameIcon FindGameIcon(const Bytes& game, std::string& note) {
     try {
         resources = ReadResources(game, ReadPeLayout(game));
     } catch (const Failure& e) {
-        note = std::string("the game's resources are unreadable (") + e.what() + ")";
+        note = std::string("the game's resources are unreadable: ") + e.what();
         return icon;
     }
     auto group = std::find_if(resources.begin(), resources.end(),

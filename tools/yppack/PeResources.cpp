@@ -9,7 +9,8 @@
 //                   +60 SizeOfHeaders, +64 CheckSum; NumberOfRvaAndSizes and
 //                   the data directories (RVA, size) at +92/+96 (PE32) or
 //                   +108/+112 (PE32+). Directory 2 is the resource tree,
-//                   directory 4 the Authenticode signature (a file offset).
+//                   directory 4 the Authenticode signature (a file offset),
+//                   directory 5 the base relocations.
 //   section header  40 bytes after the optional header: +8 VirtualSize,
 //                   +12 VirtualAddress, +16 SizeOfRawData, +20 PointerToRawData,
 //                   +36 Characteristics (0x40: initialised data)
@@ -20,11 +21,20 @@
 //                   (bit 31: a subdirectory, else a 16-byte data entry: data
 //                   RVA, size, code page, reserved). Three levels: type, name,
 //                   language.
+//   base relocations blocks of +0 page RVA, +4 block size (header included),
+//                   then 16-bit entries: type in the top 4 bits (0 is
+//                   padding), offset into the page in the low 12.
 //
-// Rewriting keeps every byte before the resource section and every other
-// section where it is, so it only ever touches the last section; anything
-// that would need more (a section after the resources, an overlay, a
-// signature over the old bytes) is refused.
+// Rewriting keeps every byte before the resource section and every section
+// before it where it is: code and data hold RVAs into each other that no tool
+// can find and fix. So it only touches the resource section and what follows
+// it, and the only thing allowed to follow it is the base relocation section
+// (a program linked for ASLR has .reloc last): nothing but the loader reads
+// it, through directory 5, and its blocks name pages of the sections before
+// the resources, which do not move. That section is moved whole to the next
+// aligned place after the new resources, and its header and directory 5 are
+// updated. Anything else after the resources, an overlay, or a signature over
+// the old bytes is refused.
 #include "tools/yppack/PeResources.h"
 
 #include <algorithm>
@@ -160,6 +170,22 @@ private:
     uint64_t dataBytes_ = 0;
     uint64_t entries_ = 0;
 };
+
+uint64_t VirtualEnd(const PeSection& s) { return uint64_t{s.virtualAddress} + std::max(s.virtualSize, s.rawSize); }
+
+// Bytes a relocation of this type patches; unknown kinds count as the widest.
+uint32_t PatchWidth(uint32_t type) {
+    switch (type) {
+        case 1:  // high 16 bits
+        case 2:  // low 16 bits
+        case 4:  // high 16 bits, adjusted
+            return 2;
+        case 3:  // 32-bit address
+            return 4;
+        default:  // 10: 64-bit address
+            return 8;
+    }
+}
 
 const PeSection& ResourceSection(const PeLayout& layout) {
     PeDirectory rsrc = layout.Directory(kResourceDirectory);
@@ -349,7 +375,59 @@ std::vector<Resource> ReadResources(const Bytes& file, const PeLayout& layout) {
     return TreeReader(file, layout, rsrc.rva).Read();
 }
 
-void CheckResourcesRewritable(const Bytes& file, const PeLayout& layout) {
+namespace {
+
+// The base relocation section that follows the resources, if one does, after
+// checking that it is one: the only section after them in address and in file
+// order, holding directory 5 and no other table, its relocations patching
+// only bytes before the resources. Anything else there is refused.
+const PeSection* RelocationsAfter(const Bytes& file, const PeLayout& layout, const PeSection& rsrc) {
+    const char* const notLast = "its resource section is not the last section: cannot rewrite it safely";
+    const PeSection* after = nullptr;
+    for (const PeSection& s : layout.sections) {
+        if (&s == &rsrc) continue;
+        bool later = s.virtualAddress >= rsrc.virtualAddress ||
+                     (s.rawSize != 0 && uint64_t{s.rawOffset} + s.rawSize > rsrc.rawOffset);
+        if (!later) continue;
+        if (after) throw Failure(notLast);
+        after = &s;
+    }
+    if (!after) return nullptr;
+    const PeSection& s = *after;
+    const PeDirectory relocs = layout.Directory(kRelocationDirectory);
+    const uint64_t mapped = s.virtualSize ? std::min(s.virtualSize, s.rawSize) : s.rawSize;
+    if (s.virtualAddress < VirtualEnd(rsrc) || s.rawSize == 0 ||
+        s.rawOffset < uint64_t{rsrc.rawOffset} + rsrc.rawSize || relocs.size == 0 ||
+        relocs.rva < s.virtualAddress || uint64_t{relocs.rva} + relocs.size > s.virtualAddress + mapped) {
+        throw Failure(notLast);
+    }
+    for (uint32_t i = 0; i < layout.dataDirectories.size(); ++i) {
+        PeDirectory d = layout.dataDirectories[i];
+        if (i == kRelocationDirectory || (d.rva == 0 && d.size == 0)) continue;
+        if (uint64_t{d.rva} + d.size > s.virtualAddress && d.rva < VirtualEnd(s)) throw Failure(notLast);
+    }
+    const size_t table = s.rawOffset + (relocs.rva - s.virtualAddress);
+    for (uint64_t block = 0; block < relocs.size;) {
+        uint32_t page = relocs.size - block >= 8 ? Get32(file, table + block) : 0;
+        uint32_t size = relocs.size - block >= 8 ? Get32(file, table + block + 4) : 0;
+        if (size < 8 || size > relocs.size - block) {
+            throw Failure("its relocation table is damaged: cannot rewrite it safely");
+        }
+        for (uint32_t e = 8; e + 2 <= size; e += 2) {
+            uint32_t entry = Get16(file, table + block + e);
+            if (entry >> 12 == 0) continue;
+            if (uint64_t{page} + (entry & 0xFFF) + PatchWidth(entry >> 12) > rsrc.virtualAddress) {
+                throw Failure("its relocations patch its resource or relocation section: cannot rewrite it safely");
+            }
+        }
+        block += size;
+    }
+    return after;
+}
+
+// Everything CheckResourcesRewritable checks; returns the relocation section
+// that follows the resources, or none.
+const PeSection* CheckLayout(const Bytes& file, const PeLayout& layout) {
     PeDirectory security = layout.Directory(kSecurityDirectory);
     if (security.rva != 0 || security.size != 0) {
         throw Failure("it already carries an Authenticode signature: bundle the unsigned program, then sign");
@@ -362,14 +440,7 @@ void CheckResourcesRewritable(const Bytes& file, const PeLayout& layout) {
     const PeSection& rsrc = ResourceSection(layout);
     uint64_t fileEnd = Get32(file, layout.optionalHeader + kSizeOfHeaders);
     for (const PeSection& s : layout.sections) {
-        if (&s != &rsrc && s.virtualAddress >= rsrc.virtualAddress) {
-            throw Failure("its resource section is not the last section: cannot rewrite it safely");
-        }
-        if (s.rawSize == 0) continue;
-        if (&s != &rsrc && uint64_t{s.rawOffset} + s.rawSize > rsrc.rawOffset) {
-            throw Failure("its resource section is not the last in the file: cannot rewrite it safely");
-        }
-        fileEnd = std::max(fileEnd, uint64_t{s.rawOffset} + s.rawSize);
+        if (s.rawSize != 0) fileEnd = std::max(fileEnd, uint64_t{s.rawOffset} + s.rawSize);
     }
     if (rsrc.rawOffset == 0 || rsrc.rawOffset < Get32(file, layout.optionalHeader + kSizeOfHeaders)) {
         throw Failure("its resource section has no place in the file: cannot rewrite it safely");
@@ -378,8 +449,9 @@ void CheckResourcesRewritable(const Bytes& file, const PeLayout& layout) {
     if (file.size() > fileEnd) {
         throw Failure("it has data after its last section (an overlay or a signature): cannot rewrite it safely");
     }
+    const PeSection* relocations = RelocationsAfter(file, layout, rsrc);
     // Tables the loader finds by RVA must not move with the resources.
-    uint64_t rsrcEnd = uint64_t{rsrc.virtualAddress} + std::max(rsrc.virtualSize, rsrc.rawSize);
+    uint64_t rsrcEnd = VirtualEnd(rsrc);
     for (uint32_t i = 0; i < layout.dataDirectories.size(); ++i) {
         PeDirectory d = layout.dataDirectories[i];
         if (i == kResourceDirectory || i == kSecurityDirectory || (d.rva == 0 && d.size == 0)) continue;
@@ -388,10 +460,15 @@ void CheckResourcesRewritable(const Bytes& file, const PeLayout& layout) {
                           ") lies in its resource section: cannot rewrite it safely");
         }
     }
+    return relocations;
 }
 
+}  // namespace
+
+void CheckResourcesRewritable(const Bytes& file, const PeLayout& layout) { CheckLayout(file, layout); }
+
 Bytes RewriteResources(const Bytes& file, const PeLayout& layout, std::vector<Resource> resources) {
-    CheckResourcesRewritable(file, layout);
+    const PeSection* relocations = CheckLayout(file, layout);
     std::stable_sort(resources.begin(), resources.end(), [](const Resource& a, const Resource& b) {
         if (!SameKey(a.type, b.type)) return KeyBefore(a.type, b.type);
         if (!SameKey(a.name, b.name)) return KeyBefore(a.name, b.name);
@@ -415,6 +492,25 @@ Bytes RewriteResources(const Bytes& file, const PeLayout& layout, std::vector<Re
     Bytes out(file.begin(), file.begin() + rsrc.rawOffset);
     out.insert(out.end(), tree.begin(), tree.end());
     out.resize(rsrc.rawOffset + static_cast<size_t>(rawSize), 0);
+    uint64_t relocationsAt = 0;
+    if (relocations) {
+        // Moved whole to the next aligned places after the new resources.
+        uint64_t rawAt = AlignUp(out.size(), fileAlignment);
+        relocationsAt =
+            AlignUp(uint64_t{rsrc.virtualAddress} + std::max<uint64_t>(tree.size(), rawSize), sectionAlignment);
+        if (rawAt + relocations->rawSize > 0xFFFFFFFFu || relocationsAt + VirtualEnd(*relocations) -
+                                                                  relocations->virtualAddress > 0x7FFFFFFFu) {
+            throw Failure("the resources are too large for a PE file");
+        }
+        out.resize(static_cast<size_t>(rawAt), 0);
+        out.insert(out.end(), file.begin() + relocations->rawOffset,
+                   file.begin() + relocations->rawOffset + relocations->rawSize);
+        Put32(out, relocations->headerOffset + 12, static_cast<uint32_t>(relocationsAt));
+        Put32(out, relocations->headerOffset + 20, static_cast<uint32_t>(rawAt));
+        PeDirectory table = layout.Directory(kRelocationDirectory);
+        Put32(out, layout.directories + 8 * kRelocationDirectory,
+              static_cast<uint32_t>(table.rva - relocations->virtualAddress + relocationsAt));
+    }
     Put32(out, rsrc.headerOffset + 8, static_cast<uint32_t>(tree.size()));
     Put32(out, rsrc.headerOffset + 16, static_cast<uint32_t>(rawSize));
     Put32(out, layout.directories + 8 * kResourceDirectory + 4, static_cast<uint32_t>(tree.size()));
@@ -426,8 +522,8 @@ Bytes RewriteResources(const Bytes& file, const PeLayout& layout, std::vector<Re
     for (const PeSection& s : layout.sections) {
         uint32_t virtualSize = &s == &rsrc ? static_cast<uint32_t>(tree.size()) : s.virtualSize;
         uint32_t rawBytes = &s == &rsrc ? static_cast<uint32_t>(rawSize) : s.rawSize;
-        imageSize = std::max(imageSize, AlignUp(uint64_t{s.virtualAddress} + (virtualSize ? virtualSize : rawBytes),
-                                                sectionAlignment));
+        uint64_t at = &s == relocations ? relocationsAt : s.virtualAddress;
+        imageSize = std::max(imageSize, AlignUp(at + (virtualSize ? virtualSize : rawBytes), sectionAlignment));
     }
     if (imageSize > 0xFFFFFFFFu) throw Failure("the resources are too large for a PE file");
     Put32(out, opt + kSizeOfImage, static_cast<uint32_t>(imageSize));

@@ -70,6 +70,7 @@ struct PeLayout {
 
 constexpr uint32_t kResourceDirectory = 2;
 constexpr uint32_t kSecurityDirectory = 4;
+constexpr uint32_t kRelocationDirectory = 5;
 
 // Throws Failure naming what is wrong when file is not a PE or its headers
 // are cut short.
@@ -80,12 +81,14 @@ PeLayout ReadPeLayout(const Bytes& file);
 std::vector<Resource> ReadResources(const Bytes& file, const PeLayout& layout);
 
 // Throws Failure when the file's resource section cannot be replaced without
-// moving anything else: signed, overlay, resources not in the last section,
-// another table inside that section, damaged headers.
+// moving anything but a base relocation section after it: signed, overlay,
+// any other section after the resources, another table inside them,
+// relocations that patch them, damaged headers.
 void CheckResourcesRewritable(const Bytes& file, const PeLayout& layout);
 
-// The file with its resource section rebuilt to hold exactly resources, and
-// the headers (sizes, resource directory, checksum) to match. Refuses, as
+// The file with its resource section rebuilt to hold exactly resources, a
+// relocation section after it moved to follow it, and the headers (sizes,
+// section places, resource and relocation directories, checksum) to match. Refuses, as
 // CheckResourcesRewritable does, and also two resources with the same keys.
 Bytes RewriteResources(const Bytes& file, const PeLayout& layout, std::vector<Resource> resources);
 

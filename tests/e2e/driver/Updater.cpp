@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 namespace bed {
@@ -77,8 +78,8 @@ std::string MakeGameFolder(const std::string& name, const std::string& root) {
     drv::FreshFolder(folder);
     std::string old;
     drv::ReadWholeFile(OldGame(), old);
-    drv::WriteWholeFile(folder + "\\" + texts::kMarkerName, "marker");
-    drv::WriteWholeFile(folder + "\\" + texts::kTargetFile, old);
+    drv::WriteWholeFile(folder + "\\" + names::kMarkerName, "marker");
+    drv::WriteWholeFile(folder + "\\" + names::kTargetFile, old);
     return folder;
 }
 
@@ -89,10 +90,29 @@ Running::~Running() {
     }
 }
 
-bool StartUpdater(const std::string& name, Running& running, const std::string& currentDir) {
+HWND Running::Window(const char* windowClass, const char* caption, bool visibleOnly) const {
+    for (HWND window : drv::TopWindows(process.Id(), visibleOnly)) {
+        if (drv::ClassOf(window) == windowClass && (!caption || drv::TextOf(window) == caption)) return window;
+    }
+    return nullptr;
+}
+
+HWND Running::WaitWindow(const char* windowClass, const char* caption, int timeoutMs) const {
+    HWND found = nullptr;
+    drv::WaitUntil([&] { return (found = Window(windowClass, caption)) != nullptr || Ended(); }, timeoutMs);
+    return found;
+}
+
+bool Launch(const std::string& exe, Running& running, const std::string& currentDir) {
     // The decoder's progress dots stay out of the scenario's own output.
-    running.process = drv::Start(UpdaterPath(name), currentDir, Env("E2E_WORK") + "\\" + name + ".stderr.txt");
-    if (!running.process.Started()) return false;
+    std::string name = exe.substr(exe.find_last_of('\\') + 1);
+    name = name.substr(0, name.rfind('.'));
+    running.process = drv::Start(exe, currentDir, Env("E2E_WORK") + "\\" + name + ".stderr.txt");
+    return running.process.Started();
+}
+
+bool StartUpdater(const std::string& name, Running& running, const std::string& currentDir) {
+    if (!Launch(UpdaterPath(name), running, currentDir)) return false;
     running.main = drv::WaitWindow(running.process.Id(), texts::kMainCaption);
     return running.main != nullptr;
 }
@@ -132,11 +152,12 @@ void ExpectBoxAndPress(check::Suite& suite, const drv::Box& box, const std::stri
     suite.Expect(drv::WaitGone(box.window), "the box goes away after OK");
 }
 
-void Snap(HWND window, const std::string& name) {
+bool Snap(HWND window, const std::string& name) {
     std::string shots = Env("E2E_SHOTS");
-    if (shots.empty() || !window) return;
+    if (shots.empty()) return true;
+    if (!window) return false;
     drv::Settle(window);
-    drv::SaveBmp(drv::Capture(drv::WindowRect(window)), shots + "\\" + name + ".bmp");
+    return drv::SaveBmp(drv::Capture(drv::WindowRect(window)), shots + "\\" + name + ".bmp");
 }
 
 std::string Listing(const std::string& folder) {

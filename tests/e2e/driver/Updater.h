@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "driver/Check.h"
 #include "driver/Driver.h"
@@ -36,11 +37,28 @@ bool MakeFlippedCopy(const std::string& from, const std::string& to);
 std::string MakeGameFolder(const std::string& name, const std::string& root = "");
 std::string OldGame();
 
+// A running updater. Its windows are found by class (the main window
+// "TForm1", the locate dialog "TForm3", the picker "#32770", boxes
+// "TMessageDialog") and, where given, caption.
 struct Running {
     drv::Process process;
     HWND main = nullptr;
     ~Running();  // never leaves a copy behind for the next scenario
+
+    bool Ended() const { return !process.Running(); }
+    // The updater's top-level windows of that class, the visible ones only
+    // unless asked: the first, or null.
+    HWND Window(const char* windowClass, const char* caption = nullptr, bool visibleOnly = true) const;
+    // Waits for that window to be shown; null when it never was or the
+    // updater ended meanwhile.
+    HWND WaitWindow(const char* windowClass, const char* caption = nullptr, int timeoutMs = drv::kWaitMs) const;
+    std::vector<HWND> Windows() const { return drv::TopWindows(process.Id()); }
 };
+
+// Starts an updater (a full path) without waiting for any window; currentDir
+// "" keeps the driver's folder. Its output goes to E2E_WORK as the other
+// updaters' does.
+bool Launch(const std::string& exe, Running& running, const std::string& currentDir = "");
 
 // Starts the updater and waits for its main window (false: never came).
 bool StartUpdater(const std::string& name, Running& running, const std::string& currentDir = "");
@@ -55,8 +73,9 @@ bool WaitBox(const Running& running, drv::Box& box, int timeoutMs = drv::kWaitMs
 void ExpectBoxAndPress(check::Suite& suite, const drv::Box& box, const std::string& caption,
                        const std::string& text, LPCSTR icon = nullptr);
 
-// Saves the window, frame included, as E2E_SHOTS\<name>.bmp.
-void Snap(HWND window, const std::string& name);
+// Saves the window, frame included, as E2E_SHOTS\<name>.bmp; false when
+// that failed (not when E2E_SHOTS is unset).
+bool Snap(HWND window, const std::string& name);
 
 // "a, b, c" of a folder's names, sorted.
 std::string Listing(const std::string& folder);

@@ -5,6 +5,11 @@
 #                           table, a named resource and a stale EXE/EXECRC
 #   game-icon.exe           a PE32 whose first icon group is named MAINICON
 #                           (three images, ids 1..3) before a second group 7
+#   reloc32.exe, reloc64.exe  the stubs' resources in a program linked as
+#                           Setup.exe is: relocations kept, dynamic base, so
+#                           .reloc follows .rsrc. Run, it exits 0 when its EXE
+#                           resource is there and is not the stale one, 2 when
+#                           it is the stale one, 3 when it cannot load it.
 # Needs the mingw-w64 toolchains and python3; the files are checked in, so the
 # tests need neither. The output is the same on every run (no time stamps).
 set -eu
@@ -37,6 +42,21 @@ PY
 
 cat > main.c <<'C'
 int start(void) { return 0; }
+C
+# A table of pointers: the linker must write relocations for it.
+cat > reloc.c <<'C'
+#include <windows.h>
+static const char* const names[] = {"EXE", "EXECRC"};
+void start(void) {
+    UINT code = 0;
+    for (int i = 0; i < 2; ++i) {
+        HRSRC found = FindResourceA(NULL, names[i], MAKEINTRESOURCEA(10));
+        const char* data = found ? (const char*)LockResource(LoadResource(NULL, found)) : NULL;
+        if (!data || SizeofResource(NULL, found) < 4) code = 3;
+        else if (i == 0 && code == 0 && data[0] == 's') code = 2;
+    }
+    ExitProcess(code);
+}
 C
 printf '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0"/>\n' > app.manifest
 printf 'stale container' > stale.bin
@@ -76,4 +96,12 @@ build() {
 build i686-w64-mingw32 _start stub32.exe stub.rc
 build x86_64-w64-mingw32 start stub64.exe stub.rc
 build i686-w64-mingw32 _start game-icon.exe game.rc
+relocatable() {
+    cc=$1; entry=$2; out=$3
+    "$cc-windres" -O coff stub.rc -o res.o
+    "$cc-gcc" -Os -s -nostdlib -Wl,-e,$entry -Wl,--dynamicbase,--nxcompat \
+        -Wl,--no-insert-timestamp -Wl,--subsystem,windows reloc.c res.o -lkernel32 -o "$here/$out"
+}
+relocatable i686-w64-mingw32 _start reloc32.exe
+relocatable x86_64-w64-mingw32 start reloc64.exe
 ls -l "$here"/*.exe

@@ -1,4 +1,6 @@
-// A file system made of named folders, files and folder links, for the search.
+// A file system made of named folders, files and folder links, for the search
+// and the folder picker. Entries are made from (parent, name) pairs, so a
+// CP932 name whose trail byte is 0x5C ("表") is one name, as on a real disk.
 #pragma once
 
 #include <stdio.h>
@@ -10,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/Cp932.h"
 #include "platform/FileSystem.h"
+#include "platform/Folders.h"
 
-class FakeFolderTree : public FileSystem {
+class FakeFolderTree : public FileSystem, public Folders {
 public:
     struct Entry {
         std::string name;
@@ -29,27 +33,41 @@ public:
         types_[letter - 'A'] = type;
         folders_[std::string(1, letter) + ":"];
     }
-    // Adds a folder (and the folders above it) under an existing drive.
-    void Folder(const std::string& path, uint32_t extra = 0) {
-        size_t cut = path.rfind('\\');
-        std::string parent = path.substr(0, cut);
-        if (!folders_.count(parent)) Folder(parent);
+
+    // The pairs everything is made of: parent is an existing folder ("X:"
+    // for a root), name one name, never split.
+    void AddFolder(const std::string& parent, const std::string& name, uint32_t extra = 0) {
+        std::string path = parent + "\\" + name;
         if (folders_.count(path)) return;
         // A drive's root lists no "." and "..", every other folder does.
         folders_[path] = {{".", kAttributeDirectory, ""}, {"..", kAttributeDirectory, ""}};
-        folders_[parent].push_back({path.substr(cut + 1), kAttributeDirectory | extra, ""});
+        folders_.at(parent).push_back({name, kAttributeDirectory | extra, ""});
+    }
+    void AddFile(const std::string& parent, const std::string& name, uint32_t attributes = 0x20) {
+        folders_.at(parent).push_back({name, attributes, ""});
+    }
+    // A link that lists as the folder target (directory + reparse).
+    void AddLink(const std::string& parent, const std::string& name, const std::string& target) {
+        folders_.at(parent).push_back({name, kAttributeDirectory | kAttributeReparsePoint, target});
+    }
+
+    // Shorthands for ASCII paths: the folders above are made as needed.
+    void Folder(const std::string& path, uint32_t extra = 0) {
+        std::string parent, name;
+        Split(path, parent, name);
+        if (!folders_.count(parent)) Folder(parent);
+        AddFolder(parent, name, extra);
     }
     void File(const std::string& path, uint32_t attributes = 0x20) {
-        size_t cut = path.rfind('\\');
-        std::string parent = path.substr(0, cut);
+        std::string parent, name;
+        Split(path, parent, name);
         if (!folders_.count(parent)) Folder(parent);
-        folders_[parent].push_back({path.substr(cut + 1), attributes, ""});
+        AddFile(parent, name, attributes);
     }
-    // A link at path that lists as the folder target (directory + reparse).
     void Link(const std::string& path, const std::string& target) {
-        size_t cut = path.rfind('\\');
-        folders_[path.substr(0, cut)].push_back(
-            {path.substr(cut + 1), kAttributeDirectory | kAttributeReparsePoint, target});
+        std::string parent, name;
+        Split(path, parent, name);
+        AddLink(parent, name, target);
     }
     void FailListing(const std::string& path) { unlistable_.insert(path); }
     void NoIdentities() { identities_ = false; }
@@ -102,6 +120,22 @@ public:
         --open_;
     }
 
+    // The picker's questions: a trailing "\" is dropped, a root's too.
+    PathKind Probe(const char* path) override {
+        std::string p = path;
+        if (EndsWithBackslash(p.c_str())) p.pop_back();
+        std::string real;
+        if (Resolve(p, real)) return PathKind::kFolder;
+        std::string parent, name;
+        if (p.find('\\') == std::string::npos) return PathKind::kMissing;
+        Split(p, parent, name);
+        if (!Resolve(parent, real)) return PathKind::kMissing;
+        for (const Entry& e : folders_.at(real))
+            if (e.name == name) return PathKind::kFile;
+        return PathKind::kMissing;
+    }
+    bool CreateFolder(const char*) override { return false; }
+
     bool IdentityOf(const char* folder, FolderIdentity& identity) override {
         ++identityQueries_;
         std::string real;
@@ -118,20 +152,48 @@ private:
         bool open;
     };
 
-    // Follows links component by component to the folder's own path.
+    // parent and name of a path, split at its last separator that is a
+    // character of its own.
+    static void Split(const std::string& path, std::string& parent, std::string& name) {
+        size_t cut = std::string::npos;
+        for (size_t i = 0; i < path.size(); ++i) {
+            if (IsCp932LeadByte(static_cast<unsigned char>(path[i]))) ++i;
+            else if (path[i] == '\\') cut = i;
+        }
+        if (cut == std::string::npos) throw std::logic_error("no folder in " + path);
+        parent = path.substr(0, cut);
+        name = path.substr(cut + 1);
+    }
+
+    // The names of path below its drive, each a whole name.
+    static std::vector<std::string> Names(const std::string& path) {
+        std::vector<std::string> names;
+        std::string name;
+        for (size_t i = 0; i < path.size(); ++i) {
+            if (IsCp932LeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
+                name += path.substr(i++, 2);
+            } else if (path[i] == '\\') {
+                names.push_back(name);
+                name.clear();
+            } else {
+                name += path[i];
+            }
+        }
+        names.push_back(name);
+        return names;
+    }
+
+    // Follows links name by name to the folder's own path.
     bool Resolve(const std::string& path, std::string& real) const {
-        size_t start = path.find('\\');
-        real = path.substr(0, start);
+        std::vector<std::string> names = Names(path);
+        real = names[0];
         if (!folders_.count(real)) return false;
-        while (start != std::string::npos) {
-            size_t end = path.find('\\', start + 1);
-            std::string name = path.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+        for (size_t i = 1; i < names.size(); ++i) {
             const Entry* hit = nullptr;
             for (const Entry& e : folders_.at(real))
-                if (e.name == name && (e.attributes & kAttributeDirectory)) hit = &e;
+                if (e.name == names[i] && (e.attributes & kAttributeDirectory)) hit = &e;
             if (!hit) return false;
-            real = hit->linkTarget.empty() ? real + "\\" + name : hit->linkTarget;
-            start = end;
+            real = hit->linkTarget.empty() ? real + "\\" + names[i] : hit->linkTarget;
         }
         return folders_.count(real) != 0;
     }

@@ -1,9 +1,10 @@
 // When the main window's copy of the install folder changes, and what it writes to.
-#include "shell/InstallFolder.h"
+#include "app/InstallFolder.h"
 
 #include <string.h>
 
 #include "platform/Cp932.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 Error RereadAfterFirstLocate(Registry& registry, char* installDir, bool* giveUp) {
@@ -24,7 +25,7 @@ Error UpdateTargetPath(const char* installDir, char* out, size_t capacity) {
     if (capacity > 0) out[0] = '\0';
     if (installDir[0] == '\0') return Error::Make(texts::kNoInstallFolder);
     TextBuilder target(out, capacity);
-    target.Append(installDir).Append(texts::kTargetFile);
+    target.Append(installDir).Append(names::kTargetFile);
     // Never a cut path: writing a shortened name would hit another file.
     if (target.Overflowed()) {
         out[0] = '\0';

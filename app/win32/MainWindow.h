@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
+#include "locate/InstallRecord.h"
 #include "platform/Error.h"
 #include "platform/win32/Owned.h"
-#include "shell/InstallRecord.h"
 
 struct MainWindow {
     HWND window = nullptr;

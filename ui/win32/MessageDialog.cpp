@@ -1,12 +1,13 @@
 // A modal message box window of our own: MessageBoxA would label its buttons
 // in the system's language, and this program's texts are fixed.
-#include "shell/win32/MessageDialog.h"
+#include "ui/win32/MessageDialog.h"
 
 #include <string.h>
 
+#include "platform/win32/Owned.h"
 #include "resources/Layouts.h"
-#include "shell/MessageLayout.h"
-#include "shell/win32/Window.h"
+#include "ui/MessageLayout.h"
+#include "ui/win32/Window.h"
 
 namespace {
 
@@ -85,18 +86,19 @@ IconChoice IconFor(MessageIcon icon) {
 
 // Lays the box out around its text as the window font draws it.
 void PlaceParts(HWND box, const char* text, const MessageButton* buttons, int buttonCount) {
-    HDC dc = GetDC(box);
-    HGDIOBJ oldFont = SelectObject(dc, WindowFont());
     RECT textRect = {0, 0, GetSystemMetrics(SM_CXSCREEN) / 2, 0};
-    DrawTextA(dc, text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
     int captionWidth = 0;
-    for (int i = 0; i < buttonCount; ++i) {
-        SIZE size = {};
-        GetTextExtentPoint32A(dc, buttons[i].caption, static_cast<int>(strlen(buttons[i].caption)), &size);
-        if (size.cx > captionWidth) captionWidth = size.cx;
+    {
+        WindowDc dc(box);
+        SelectScope useFont(dc.Get(), WindowFont());
+        DrawTextA(dc.Get(), text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+        for (int i = 0; i < buttonCount; ++i) {
+            SIZE size = {};
+            GetTextExtentPoint32A(dc.Get(), buttons[i].caption, static_cast<int>(strlen(buttons[i].caption)),
+                                  &size);
+            if (size.cx > captionWidth) captionWidth = size.cx;
+        }
     }
-    SelectObject(dc, oldFont);
-    ReleaseDC(box, dc);
 
     MessageLayout layout = LayOutMessage(textRect.right - textRect.left,
                                          textRect.bottom - textRect.top, captionWidth, buttonCount);

@@ -1,8 +1,9 @@
 // Window plumbing shared by the main window, the locate dialog and the boxes.
-#include "shell/win32/Window.h"
+#include "ui/win32/Window.h"
 
 #include "platform/win32/Owned.h"
-#include "shell/Centring.h"
+#include "resources/Names.h"
+#include "ui/Centring.h"
 
 namespace {
 
@@ -89,38 +90,46 @@ HFONT WindowFont() {
         g_font = OwnedGdi(CreateFontA(-kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                       SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                      texts::kFontFace));
+                                      names::kFontFace));
     }
     return static_cast<HFONT>(g_font.Get());
 }
 
 HWND CreateControl(HWND parent, const ControlLayout& control) {
-    const char* className = "BUTTON";
+    // By Kind: the class and the style of each control.
+    struct KindStyle {
+        const char* className;
+        DWORD style;
+    };
+    static const KindStyle kKinds[] = {
+        {"BUTTON", BS_PUSHBUTTON},
+        {"BUTTON", BS_DEFPUSHBUTTON},
+        // One line, never wrapped; "&" is a character like any other (a path
+        // in the progress line may hold one).
+        {"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX},
+        {"STATIC", 0},
+        {"STATIC", SS_BITMAP},
+        {"EDIT", ES_AUTOHSCROLL},
+        {"LISTBOX", WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT},
+        {"LISTBOX", WS_DISABLED | WS_VSCROLL | LBS_SORT | LBS_NOINTEGRALHEIGHT},
+        {"COMBOBOX", WS_VSCROLL | CBS_DROPDOWNLIST},
+    };
+    static_assert(sizeof kKinds / sizeof kKinds[0] == static_cast<int>(Kind::DropList) + 1, "one per Kind");
+    const KindStyle& kind = kKinds[static_cast<int>(control.kind)];
     const char* caption = control.caption;
-    DWORD style = WS_CHILD | WS_VISIBLE;
+    DWORD style = WS_CHILD | WS_VISIBLE | kind.style;
     int width = control.width;
-    switch (control.kind) {
-    case Kind::Button:
-        style |= BS_PUSHBUTTON;
-        break;
-    case Kind::Label: {
-        className = "STATIC";
-        // One line, never wrapped; "&" is a character like any other (a
-        // path in the progress line may hold one).
-        style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
+    if (control.kind == Kind::Label) {
         RECT client;
         GetClientRect(parent, &client);
         if (client.right - control.x > width) width = client.right - control.x;
-        break;
     }
-    case Kind::Image:
-        className = "STATIC";
-        caption = nullptr;  // a bitmap static would take its caption for a resource name
-        style |= SS_BITMAP;
-        break;
-    }
+    // A bitmap static would take its caption for a resource name.
+    if (control.kind == Kind::Image) caption = nullptr;
     if (control.tab >= 0) style |= WS_TABSTOP;
-    HWND window = CreateWindowExA(0, className, caption, style, control.x, control.y, width,
+    // Fields and lists sit sunken in the dialog face.
+    bool sunken = control.kind >= Kind::Edit && control.kind <= Kind::FileList;
+    HWND window = CreateWindowExA(sunken ? WS_EX_CLIENTEDGE : 0, kind.className, caption, style, control.x, control.y, width,
                                   control.height, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
                                   reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),

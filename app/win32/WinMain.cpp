@@ -1,18 +1,20 @@
 // Program entry: one copy at a time, the two windows, the message loop.
 #include <windows.h>
 
+#include "app/win32/MainWindow.h"
 #include "locate/win32/LocateDialog.h"
-#include "resources/Texts.h"
-#include "shell/win32/ErrorDisplay.h"
-#include "shell/win32/MainWindow.h"
-#include "shell/win32/Window.h"
+#include "platform/win32/Owned.h"
+#include "resources/Names.h"
+#include "ui/win32/ErrorDisplay.h"
+#include "ui/win32/Window.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // A stale code from start-up must not pass for "already exists".
     SetLastError(0);
-    HANDLE mutex = CreateMutexA(nullptr, TRUE, texts::kMutexName);
+    OwnedHeldMutex mutex(CreateMutexA(nullptr, TRUE, names::kMutexName));
     // Any error at all, not only ERROR_ALREADY_EXISTS, means another copy
-    // may be running: leave silently, and leave the mutex alone.
+    // may be running: leave silently. A mutex that copy holds is not ours to
+    // release, and releasing it fails harmlessly.
     if (GetLastError() != 0) return 1;
 
     Error failed = CreateMainWindow(instance);
@@ -23,7 +25,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         ShowMainWindow(showCommand);
         RunMessageLoop();
     }
-    ReleaseMutex(mutex);
-    CloseHandle(mutex);
     return 0;
 }

@@ -3,10 +3,10 @@
 
 #include <stddef.h>
 
+#include "locate/InstallRecord.h"
 #include "platform/Error.h"
 #include "platform/Registry.h"
-#include "resources/Texts.h"
-#include "shell/InstallRecord.h"
+#include "resources/Names.h"
 
 // After the locate dialog's first showing: reads the record into installDir
 // (kInstallDirCapacity bytes) as the start-up read does. giveUp says that the
@@ -18,7 +18,7 @@ Error RereadAfterFirstLocate(Registry& registry, char* installDir, bool* giveUp)
 // installDir at once; an empty or unreadable record keeps it.
 Error AdoptChangedFolder(Registry& registry, char* installDir);
 
-constexpr size_t kUpdateTargetCapacity = kInstallDirCapacity + sizeof texts::kTargetFile;
+constexpr size_t kUpdateTargetCapacity = kInstallDirCapacity + sizeof names::kTargetFile;
 
 // installDir followed by the game's file name. An empty installDir is refused:
 // the target would be a bare name in whatever the current folder is.

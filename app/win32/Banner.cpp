@@ -1,13 +1,14 @@
 // Paints the banner into a bitmap of Image1's size that the image shows.
-#include "shell/win32/Banner.h"
+#include "app/win32/Banner.h"
 
 #include <string.h>
 
 #include <utility>
 
+#include "app/BannerShade.h"
 #include "resources/Layouts.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
-#include "shell/BannerShade.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ void Paint(HDC dc) {
     // Japanese lines show on a system of any language.
     OwnedGdi font(CreateFontA(kBannerFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                               SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                              DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, texts::kFontFace));
+                              DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, names::kFontFace));
     SelectScope useFont(dc, font.Get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
@@ -46,10 +47,13 @@ void Paint(HDC dc) {
 }  // namespace
 
 void DrawBanner(MainWindow& form) {
-    HDC screen = GetDC(nullptr);
-    OwnedGdi bitmap(CreateCompatibleBitmap(screen, kBannerWidth, kBannerHeight));
-    OwnedMemoryDc dc(CreateCompatibleDC(screen));
-    ReleaseDC(nullptr, screen);
+    OwnedGdi bitmap;
+    OwnedMemoryDc dc;
+    {
+        WindowDc screen(nullptr);
+        bitmap = OwnedGdi(CreateCompatibleBitmap(screen.Get(), kBannerWidth, kBannerHeight));
+        dc = OwnedMemoryDc(CreateCompatibleDC(screen.Get()));
+    }
     if (!bitmap.Valid() || !dc.Valid()) return;  // no banner beats no window
     {
         SelectScope useBitmap(dc.Get(), bitmap.Get());

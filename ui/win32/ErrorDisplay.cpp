@@ -1,9 +1,9 @@
 // The error box: every failure a handler returns ends up here.
-#include "shell/win32/ErrorDisplay.h"
+#include "ui/win32/ErrorDisplay.h"
 
 #include "resources/Texts.h"
-#include "shell/ErrorText.h"
-#include "shell/win32/MessageDialog.h"
+#include "ui/ErrorText.h"
+#include "ui/win32/MessageDialog.h"
 
 void ShowError(HWND owner, const Error& error) {
     char path[MAX_PATH + 1] = "";

@@ -1,16 +1,17 @@
 // The main window: start-up read of the record, the update and the locate dialog.
-#include "shell/win32/MainWindow.h"
+#include "app/win32/MainWindow.h"
 
+#include "app/InstallFolder.h"
+#include "app/win32/Banner.h"
 #include "locate/win32/LocateDialog.h"
 #include "payload/win32/ExtractPayload.h"
 #include "platform/win32/Win32Registry.h"
 #include "resources/Layouts.h"
+#include "resources/Names.h"
 #include "resources/Texts.h"
-#include "shell/InstallFolder.h"
-#include "shell/win32/Banner.h"
-#include "shell/win32/ErrorDisplay.h"
-#include "shell/win32/MessageDialog.h"
-#include "shell/win32/Window.h"
+#include "ui/win32/ErrorDisplay.h"
+#include "ui/win32/MessageDialog.h"
+#include "ui/win32/Window.h"
 
 MainWindow Form1;
 char InstallDir[kInstallDirCapacity] = "";
@@ -47,7 +48,7 @@ Error FormShow(MainWindow& form) {
 Error Button1Click(MainWindow& form) {
     char target[kUpdateTargetCapacity];
     if (Error e = UpdateTargetPath(InstallDir, target, sizeof target)) return e;
-    if (Error e = ExtractPayload(texts::kPayloadResource, target)) return e;
+    if (Error e = ExtractPayload(names::kPayloadResource, target)) return e;
     ShowInformation(form.window, texts::kUpdateDone);
     CloseMainWindow(form);
     return {};

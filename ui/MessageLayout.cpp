@@ -1,5 +1,5 @@
 // Message box geometry in pixels.
-#include "shell/MessageLayout.h"
+#include "ui/MessageLayout.h"
 
 namespace {
 

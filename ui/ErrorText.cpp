@@ -1,5 +1,5 @@
 // Error box text rules, kept apart from the window so that they can be tested.
-#include "shell/ErrorText.h"
+#include "ui/ErrorText.h"
 
 #include <string.h>
 
