@@ -25,7 +25,12 @@ Error UpdateTargetPath(const char* installDir, char* out, size_t capacity) {
     if (capacity > 0) out[0] = '\0';
     if (installDir[0] == '\0') return Error::Make(texts::kNoInstallFolder);
     TextBuilder target(out, capacity);
-    target.Append(installDir).Append(names::kTargetFile);
+    target.Append(installDir);
+    // The record always ends in "\" when this program wrote it; one written
+    // by hand or by another tool may not, and "C:\Game" + the name would land
+    // beside the folder as C:\Gamekestravon.exe.
+    if (!EndsWithBackslash(installDir)) target.Append("\\");
+    target.Append(names::kTargetFile);
     // Never a cut path: writing a shortened name would hit another file.
     if (target.Overflowed()) {
         out[0] = '\0';

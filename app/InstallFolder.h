@@ -18,8 +18,9 @@ Error RereadAfterFirstLocate(Registry& registry, char* installDir, bool* giveUp)
 // installDir at once; an empty or unreadable record keeps it.
 Error AdoptChangedFolder(Registry& registry, char* installDir);
 
-constexpr size_t kUpdateTargetCapacity = kInstallDirCapacity + sizeof names::kTargetFile;
+constexpr size_t kUpdateTargetCapacity = kInstallDirCapacity + 1 + sizeof names::kTargetFile;
 
-// installDir followed by the game's file name. An empty installDir is refused:
-// the target would be a bare name in whatever the current folder is.
+// installDir followed by the game's file name, with a "\" between them when
+// installDir lacks its closing one. An empty installDir is refused: the
+// target would be a bare name in whatever the current folder is.
 Error UpdateTargetPath(const char* installDir, char* out, size_t capacity);

@@ -27,12 +27,14 @@ endif()
 if(WIN32)
     # Windows 98 knows subsystem and OS version 4.0 at most; the program
     # imports nothing newer (the import check proves it); newer
-    # services are looked up with GetProcAddress.
+    # services are looked up with GetProcAddress. Relocations stay, for
+    # address space randomisation (dynamic base) beside DEP (NX); Windows 98
+    # ignores both flags.
     set(UPDATER_WIN_LINK_FLAGS
         -static -static-libgcc -static-libstdc++ -s
         -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
         -Wl,--major-os-version,4 -Wl,--minor-os-version,0
-        -Wl,--gc-sections -Wl,--disable-reloc-section)
+        -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat)
     add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_WINDOWS=0x0410
                             WIN32_LEAN_AND_MEAN NOMINMAX)
     # No -fdata-sections: with it mingw stores zero-filled objects (the

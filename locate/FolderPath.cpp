@@ -67,7 +67,6 @@ bool JoinPath(char* out, size_t capacity, const char* folder, const char* name) 
 
 bool FolderRecordValue(char* out, size_t capacity, const char* folder) {
     TextBuilder text(out, capacity);
-    text.Append(folder);
-    if (!EndsWithBackslash(folder)) text.Append("\\");
+    text.Append(folder).Append("\\");
     return !text.Overflowed();
 }

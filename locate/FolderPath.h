@@ -30,6 +30,6 @@ size_t PathSteps(const char* path, PathStep* steps, size_t capacity);
 // ends in one. False (out cut at a whole character) when it does not fit.
 bool JoinPath(char* out, size_t capacity, const char* folder, const char* name);
 
-// The install record's form of a folder: the folder followed by one "\";
-// a folder that already ends in "\" (a drive root) is kept as it is.
+// The install record's form of a folder: the folder as it was given followed
+// by one "\", nothing else added or removed ("D:\" gives "D:\\").
 bool FolderRecordValue(char* out, size_t capacity, const char* folder);

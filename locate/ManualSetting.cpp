@@ -36,7 +36,7 @@ Error ApplyManualChoice(Folders& folders, Registry& registry, const char* chosen
     char marker[kPathCapacity];
     // A path too long to hold the marker cannot be the game's folder.
     if (!FolderRecordValue(record, sizeof record, chosen)) return {};
-    if (!JoinPath(marker, sizeof marker, record, names::kMarkerProbe)) return {};
+    if (!JoinPath(marker, sizeof marker, chosen, names::kMarkerProbe)) return {};
     // A folder named like the marker does not make a game folder.
     if (folders.Probe(marker) != PathKind::kFile) return {};
 

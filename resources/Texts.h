@@ -74,6 +74,9 @@ constexpr char kResourceDamaged[] = "%s リソースが壊れています";
 constexpr char kOutOfMemory[] = "メモリストリームの拡大中にメモリが足りなくなりました";
 constexpr char kCannotCreateFile[] = "ファイル %s を作成できません";
 constexpr char kWriteError[] = "ストリームへの書き込みエラー";
+// The new file could not be moved in and the old one not put back: it is
+// whole, only under its backup name (%s, the full path).
+constexpr char kOldFileLeftAs[] = "ファイルを置き換えられません。元のファイルは %s に残っています";
 constexpr char kCannotCreateFolder[] = "ディレクトリを作成できません";
 constexpr char kNoInstallFolder[] = "インストール先フォルダが設定されていません";
 constexpr char kWindowNotCreated[] = "ウィンドウ %s を作成できません";

@@ -5,10 +5,11 @@ namespace {
 
 using MoveFileExFunction = BOOL(WINAPI*)(LPCSTR from, LPCSTR to, DWORD flags);
 
-// Windows 98/Me export MoveFileExA as a stub that only fails, and importing
-// it would be flagged; it is looked up on NT alone.
+// Importing MoveFileExA would be flagged on Windows 98/Me; it is looked up.
+// Their kernel32 exports it as a stub that fails with "not implemented",
+// which is what tells the rename path is needed: the version number does
+// not (compatibility mode reports 98 on systems that have the move).
 MoveFileExFunction FindMoveFileEx() {
-    if (GetVersion() & 0x80000000) return nullptr;
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     if (!kernel) return nullptr;
     FARPROC proc = GetProcAddress(kernel, "MoveFileExA");
@@ -21,7 +22,8 @@ Win32FileStore::~Win32FileStore() {
     Close();
 }
 
-FileKind Win32FileStore::Kind(const char* path) {
+FileKind Win32FileStore::Kind(const char* path, uint32_t* kept) {
+    if (kept) *kept = 0;
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         DWORD error = GetLastError();
@@ -30,6 +32,7 @@ FileKind Win32FileStore::Kind(const char* path) {
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::kOther;
     if (attributes & FILE_ATTRIBUTE_READONLY) return FileKind::kReadOnlyFile;
+    if (kept) *kept = attributes & kPassedOnAttributes;
     return FileKind::kFile;
 }
 
@@ -68,14 +71,26 @@ bool Win32FileStore::Close() {
     return ok != FALSE;
 }
 
+bool Win32FileStore::SetAttributes(const char* path, uint32_t attributes) {
+    // NORMAL stands alone: it is how "none of them" is said.
+    DWORD value = attributes & kPassedOnAttributes;
+    return SetFileAttributesA(path, value ? value : FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
 MoveStatus Win32FileStore::MoveReplacing(const char* from, const char* to) {
     MoveFileExFunction moveFileEx = FindMoveFileEx();
     if (!moveFileEx) return MoveStatus::kUnsupported;
     if (moveFileEx(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return MoveStatus::kOk;
     }
-    return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED ? MoveStatus::kUnsupported
-                                                        : MoveStatus::kFailed;
+    switch (GetLastError()) {
+    case ERROR_CALL_NOT_IMPLEMENTED:
+        return MoveStatus::kUnsupported;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_ACCESS_DENIED:
+        return MoveStatus::kBusy;
+    }
+    return MoveStatus::kFailed;
 }
 
 bool Win32FileStore::Rename(const char* from, const char* to) {
@@ -84,4 +99,8 @@ bool Win32FileStore::Rename(const char* from, const char* to) {
 
 bool Win32FileStore::Remove(const char* path) {
     return DeleteFileA(path) != FALSE;
+}
+
+void Win32FileStore::Pause(uint32_t milliseconds) {
+    Sleep(milliseconds);
 }

@@ -20,12 +20,6 @@ HANDLE FindHandle(const FolderListing& listing) {
     return reinterpret_cast<HANDLE>(listing.handle);
 }
 
-// Windows 95/98/Me set the top bit of GetVersion; they cannot open a folder
-// as a file at all.
-bool CanOpenFolders() {
-    return (GetVersion() & 0x80000000u) == 0;
-}
-
 }  // namespace
 
 DriveType Win32FileSystem::TypeOfDrive(char letter) {
@@ -58,7 +52,9 @@ void Win32FileSystem::CloseListing(FolderListing& listing) {
 }
 
 bool Win32FileSystem::IdentityOf(const char* folder, FolderIdentity& identity) {
-    if (!CanOpenFolders()) return false;
+    // Asked by trying, not by version: Windows 98/Me cannot open a folder and
+    // fail here, while a newer system in 98 compatibility mode, which reports
+    // version 4.10, has links and so must answer.
     // "X:" would open the volume, not its root folder.
     char path[MAX_PATH + 1];
     TextBuilder text(path, sizeof path);

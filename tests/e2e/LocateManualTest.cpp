@@ -254,6 +254,34 @@ void MarkerFolderIsStoredWithOneSeparator(const std::string& typed, const std::s
     QuitFromMain(updater, main);
 }
 
+// A drive root is stored as the returned "C:\" plus one more "\", and
+// the update still lands in the root.
+void DriveRootIsStoredWithOneMoreSeparatorAndUpdated() {
+    const std::string marker = "C:\\mg_data.mbl";
+    const std::string game = std::string("C:\\") + names::kTargetFile;
+    struct Cleanup {
+        std::string marker, game;
+        ~Cleanup() {
+            DeleteFileA(marker.c_str());
+            DeleteFileA(game.c_str());
+        }
+    } cleanup{marker, game};
+    PutFile(marker);
+    Updater updater;
+    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    HWND picker = PickAndAccept(updater, locate, "C:\\");
+    updater.WaitGone(picker, "picker");
+    updater.WaitGone(locate, "locate dialog");
+    HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
+    Check(ReadRecord() == "C:\\\\", "record holds " + ReadRecord() + ", want C:\\\\");
+    Press(main, kIdMainButton1);
+    HWND done = updater.WaitFor(kMessageDialogClass, texts::kInfoCaption);
+    Check(TextOf(GetDlgItem(done, kIdMessageText)) == texts::kUpdateDone, "no completion message");
+    Answer(done, texts::kButtonOk);
+    Check(updater.WaitExit() == 0, "exit code not 0");
+    Check(IsFile(game), "kestravon.exe not written to the root");
+}
+
 // A name typed after the tree was moved into a subfolder names a folder
 // there, not one beside it in the updater's own current folder.
 void RelativeNameIsTakenFromTheShownFolder() {
@@ -558,22 +586,16 @@ int main(int argc, char** argv) {
         {"picker-opens-at-current-folder-cancel-changes-nothing", PickerOpensAtCurrentFolderAndCancelChangesNothing},
         {"marker-folder-stored-with-one-separator",
          [] { std::string f = GameFolder("ok"); MarkerFolderIsStoredWithOneSeparator(f, f + "\\"); }},
-        {"marker-folder-typed-with-separator-not-doubled",
-         [] { std::string f = GameFolder("slash"); MarkerFolderIsStoredWithOneSeparator(f + "\\", f + "\\"); }},
+        // The returned path plus one "\", nothing added or removed.
+        {"marker-folder-typed-with-separator-gets-one-more",
+         [] { std::string f = GameFolder("slash"); MarkerFolderIsStoredWithOneSeparator(f + "\\", f + "\\\\"); }},
         {"relative-name-stored-as-full-path",
          [] {
              std::string f = GameFolder("cwd\\rel");
              MarkerFolderIsStoredWithOneSeparator("rel", f + "\\");
          }},
         {"relative-name-taken-from-the-shown-folder", RelativeNameIsTakenFromTheShownFolder},
-        {"drive-root-stored-as-it-stands",
-         [] {
-             PutFile("C:\\mg_data.mbl");
-             struct Cleanup {
-                 ~Cleanup() { DeleteFileA("C:\\mg_data.mbl"); }
-             } cleanup;
-             MarkerFolderIsStoredWithOneSeparator("C:\\", "C:\\");
-         }},
+        {"drive-root-stored-with-one-more-separator-and-updated", DriveRootIsStoredWithOneMoreSeparatorAndUpdated},
         {"help-explains-drive-list-opens-root", HelpExplainsAndDriveListOpensItsRoot},
         {"keyboard-opens-folders-esc-cancels", KeyboardOpensFoldersAndEscCancels},
         {"folder-without-marker-stores-nothing",

@@ -147,6 +147,28 @@ int main(int argc, char** argv) {
         });
     }
 
+    // A record written by hand or by another tool may lack the closing "\\":
+    // the file goes into the folder, not beside it as "<folder>kestravon.exe".
+    suite.Case("record: GameDir without its closing \\ updates the file inside the folder", [&] {
+        std::string folder = bed::MakeGameFolder("unclosed");
+        std::string parent = folder.substr(0, folder.rfind('\\'));
+        std::string beside = bed::Listing(parent);
+        suite.Require(drv::ClearRecord() && drv::SetRecordString(folder), "cannot set the record");
+        bed::Running app;
+        suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");
+        drv::Box box;
+        drv::Click(bed::MainButton(app, texts::kStartUpdate));
+        suite.Require(bed::WaitBox(app, box, 30000), "no box after the start button");
+        bed::ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone);
+        suite.ExpectEq(app.process.WaitExit(), 0L, "exit code after the completion box");
+        std::string written, payload;
+        suite.Expect(drv::ReadWholeFile(folder + "\\" + names::kTargetFile, written) &&
+                         drv::ReadWholeFile(bed::PayloadPath("Setup"), payload) && written == payload,
+                     "kestravon.exe in the folder is not the payload");
+        suite.ExpectEq(bed::Listing(parent), beside, "the folder above holds");
+        suite.ExpectEq(drv::ReadRecord(), folder, "the record stays as it was");
+    });
+
     // A folder too long for any path is refused, never cut to a shorter one.
     suite.Case("record: GameDir longer than a path can be is an error, not a cut folder", [&] {
         std::string tooLong = "C:\\" + std::string(300, 'a') + "\\";

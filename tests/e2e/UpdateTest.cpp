@@ -41,10 +41,14 @@ struct GoodUpdate {
     const char* name;
     const char* updater;
     bool oldFilePresent;
+    // Of the old kestravon.exe, and so of the new one.
+    DWORD attributes = 0;
+    // Side files an interrupted run left: cleared by the update.
+    bool staleSideFiles = false;
 };
-// Wine answers as Windows 98 to the program that its AppDefaults name so:
-// there is no replacing move, and the old file steps aside under a backup
-// name while the new one is renamed in.
+// Wine answers as Windows 98 to the program that its AppDefaults name so, as
+// Windows 10 does in 98 compatibility mode. The replacing move is still
+// there and must be used: what the system can do decides, not its version.
 constexpr char kAs98[] = "Setup98";
 
 bool MakeWindows98Copy() {
@@ -72,6 +76,10 @@ constexpr GoodUpdate kGoodUpdates[] = {
     {"update: a missing kestravon.exe is created in the existing folder", "Setup", false},
     {"update as on Windows 98: the old kestravon.exe is replaced, no backup stays", kAs98, true},
     {"update as on Windows 98: a missing kestravon.exe is created", kAs98, false},
+    {"update: a hidden, system kestravon.exe is replaced and stays hidden and system", "Setup", true,
+     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE},
+    {"update: side files an interrupted run left are cleared", "Setup", true, 0, true},
+    {"update as on Windows 98: side files an interrupted run left are cleared", kAs98, true, 0, true},
     {"update: an empty payload leaves an empty kestravon.exe and still completes", "Setup-empty", true},
 };
 
@@ -96,6 +104,10 @@ int main(int argc, char** argv) {
         suite.Case(good.name, [&] {
             std::string folder = bed::MakeGameFolder("good");
             if (!good.oldFilePresent) DeleteFileA(Target(folder).c_str());
+            if (good.attributes) SetFileAttributesA(Target(folder).c_str(), good.attributes);
+            if (good.staleSideFiles) {
+                for (const char* side : {".~00n", ".~00b", ".~01n"}) drv::WriteWholeFile(Target(folder) + side, "stale");
+            }
             suite.Require(drv::SetRecordString(folder + "\\"), "cannot set the record");
             suite.Require(drv::FileExists(bed::UpdaterPath(good.updater)),
                           std::string(good.updater) + ".exe is missing (for Setup-signed: see signed.sh)");
@@ -110,6 +122,12 @@ int main(int argc, char** argv) {
             suite.Expect(Contents(Target(folder)) == Contents(bed::PayloadPath(good.updater)),
                          "kestravon.exe is not the payload, byte for byte");
             suite.ExpectEq(bed::Listing(folder), std::string("MG_DATA.MBL, kestravon.exe"), "the folder holds");
+            DWORD kept = GetFileAttributesA(Target(folder).c_str()) &
+                         (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+            suite.ExpectEq(static_cast<long>(kept),
+                           static_cast<long>(good.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)),
+                           "hidden and system attributes of the new kestravon.exe");
+            SetFileAttributesA(Target(folder).c_str(), FILE_ATTRIBUTE_NORMAL);
             // The decoder's progress: dots on the standard error and nothing else.
             std::string dots = Contents(bed::Env("E2E_WORK") + "\\" + good.updater + ".stderr.txt");
             bool onlyDots = dots.find_first_not_of('.') == std::string::npos;

@@ -117,6 +117,31 @@ TEST(UpdateTargetPath, JoinsByPlainConcatenation) {
     EXPECT_EQ(target, longest + "kestravon.exe");
 }
 
+// A record written by hand or by another tool may lack its closing "\\":
+// plain concatenation would write beside the game folder, then report success.
+TEST(UpdateTargetPath, FolderWithoutClosingSeparatorGetsOne) {
+    struct Case {
+        const char* dir;
+        const char* target;
+    } cases[] = {
+        {"C:\\Game", "C:\\Game\\kestravon.exe"},
+        {"C:", "C:\\kestravon.exe"},
+        // The trail byte of "ソ" is 0x5C: no separator of its own.
+        {"C:\\ソ", "C:\\ソ\\kestravon.exe"},
+        {"D:\\\\", "D:\\\\kestravon.exe"},
+    };
+    for (const Case& c : cases) {
+        char target[kUpdateTargetCapacity];
+        EXPECT_FALSE(UpdateTargetPath(c.dir, target, sizeof target)) << c.dir;
+        EXPECT_STREQ(target, c.target);
+    }
+    // The longest record without its "\\" still fits.
+    std::string longest(kInstallDirCapacity - 1, 'a');
+    char target[kUpdateTargetCapacity];
+    EXPECT_FALSE(UpdateTargetPath(longest.c_str(), target, sizeof target));
+    EXPECT_EQ(target, longest + "\\kestravon.exe");
+}
+
 TEST(UpdateTargetPath, TooSmallABufferGivesAnErrorNotACutName) {
     char target[16];
     EXPECT_TRUE(UpdateTargetPath("C:\\Games\\Vesperlin\\", target, sizeof target));

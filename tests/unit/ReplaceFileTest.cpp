@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <set>
 #include <string>
 
 #include "fakes/FakeFileStore.h"
@@ -50,16 +54,25 @@ TEST(ReplaceFile, EmptyContentLeavesAnEmptyFile) {
 }
 
 TEST(ReplaceFile, EachFailingStepSaysWhatFailed) {
-    // Target check, exclusive probe, create, write, flush, close, move.
-    const std::string expected[] = {kCannotCreate, kCannotCreate, kCannotCreate, kWriteError,
-                                    kWriteError,   kWriteError,   kCannotCreate};
+    // Clearing stale side files may fail harmlessly; every other step says
+    // what the user must hear.
+    const std::map<std::string, std::string> expected = {
+        {"Kind", kCannotCreate},          {"Remove", ""},
+        {"CanOpenExclusively", kCannotCreate}, {"CreateNew", kCannotCreate},
+        {"Write", kWriteError},           {"Flush", kWriteError},
+        {"Close", kWriteError},           {"SetAttributes", kCannotCreate},
+        {"MoveReplacing", kCannotCreate},
+    };
     FakeFileStore probe = Installed(true);
     ASSERT_FALSE(Replace(probe));
-    ASSERT_EQ(probe.Calls(), 7);
-    for (int step = 0; step < 7; ++step) {
+    std::set<std::string> seen(probe.CallNames().begin(), probe.CallNames().end());
+    ASSERT_EQ(seen.size(), expected.size());
+    for (int step = 0; step < probe.Calls(); ++step) {
+        const std::string& name = probe.CallNames()[step];
+        ASSERT_TRUE(expected.count(name)) << name;
         FakeFileStore store = Installed(true);
         store.FailAtCall(step);
-        EXPECT_EQ(Replace(store).Text(), expected[step]) << step;
+        EXPECT_EQ(Replace(store).Text(), expected.at(name)) << step << " " << name;
     }
 }
 
@@ -114,28 +127,123 @@ TEST(ReplaceFile, MissingFolderCreatesNothing) {
     EXPECT_EQ(store.FileCount(), 0u);
 }
 
-TEST(ReplaceFile, LeftoverSideFilesOfAnEarlierRunAreSteppedAroundAndKept) {
+TEST(ReplaceFile, StaleSideFilesOfAnInterruptedRunAreClearedAndNothingElse) {
+    const std::string side = std::string(kTarget) + ".~";
     for (bool replacingMove : {true, false}) {
         FakeFileStore store = Installed(replacingMove);
-        store.Put("D:\\Game\\kestravon.exe.~00n", "stale new");
-        store.Put("D:\\Game\\kestravon.exe.~00b", "stale backup");
+        for (const char* stale : {"00n", "07n", "99n", "00b", "42b"}) store.Put(side + stale, "stale");
+        // Names of the same family that are not ours, and a folder.
+        const std::string others[] = {side + "00x", side + "0n", side + "100n", "D:\\Game\\other.exe.~00n",
+                                      "D:\\Game\\kestravon.exe~00n"};
+        for (const std::string& other : others) store.Put(other, "other");
+        store.AddFolder(side + "01n\\");
         EXPECT_FALSE(Replace(store)) << replacingMove;
         EXPECT_EQ(store.Read(kTarget), kNew);
-        EXPECT_EQ(store.Read("D:\\Game\\kestravon.exe.~00n"), "stale new");
-        EXPECT_EQ(store.Read("D:\\Game\\kestravon.exe.~00b"), "stale backup");
-        EXPECT_EQ(store.FileCount(), 4u);
+        for (const std::string& other : others) EXPECT_EQ(store.Read(other), "other") << other;
+        EXPECT_EQ(store.FileCount(), 2u + std::size(others)) << replacingMove;
     }
 }
 
-TEST(ReplaceFile, PathTooLongForASideFileIsRefused) {
-    std::string folder = "D:\\" + std::string(250, 'a') + "\\";
-    std::string target = folder + "kestravon.exe";
-    FakeFileStore store;
-    store.Put(target, "old");
-    Error error = ReplaceFileContents(store, target.c_str(), "x", 1);
-    EXPECT_EQ(error.Text(), "ファイル " + target + " を作成できません");
-    EXPECT_EQ(store.Read(target), "old");
-    EXPECT_EQ(store.FileCount(), 1u);
+TEST(ReplaceFile, BackupLeftWithoutTargetIsPutBackNotRemoved) {
+    const std::string backup = std::string(kTarget) + ".~03b";
+    enum Variant { kUpdates, kWriteFails, kPutBackFails };
+    for (bool replacingMove : {true, false}) {
+        // Power lost between stepping the old file aside and moving the new
+        // one in: the backup is the only copy of the game.
+        for (Variant variant : {kUpdates, kWriteFails, kPutBackFails}) {
+            FakeFileStore store = Installed(replacingMove);
+            ASSERT_TRUE(store.Rename(kTarget, backup.c_str()));
+            store.Put(std::string(kTarget) + ".~00n", "half");
+            if (variant == kWriteFails) store.FailOperation("Write");
+            // Backups are tried from ~00b up: the fourth is ~03b.
+            if (variant == kPutBackFails) store.FailOperation("Rename", 3);
+            Error error = Replace(store);
+            EXPECT_EQ(error.Text(), variant == kWriteFails ? kWriteError : "") << replacingMove;
+            EXPECT_EQ(store.Read(kTarget), variant == kWriteFails ? "MZ old build" : kNew) << replacingMove;
+            // A backup that did not come back is kept.
+            EXPECT_EQ(store.Read(backup), variant == kPutBackFails ? "MZ old build" : "<missing>");
+            EXPECT_EQ(store.FileCount(), variant == kPutBackFails ? 3u : 2u) << replacingMove << variant;
+        }
+    }
+}
+
+TEST(ReplaceFile, BackupThatCannotComeBackIsNamedAndNeverReportedAsDone) {
+    const std::string backup = std::string(kTarget) + ".~00b";
+    FakeFileStore store = Installed(false);
+    // Renames: old file aside, new file in (fails), old file back (fails).
+    store.FailOperation("Rename", 1, 2);
+    Error error = Replace(store);
+    EXPECT_EQ(error.Text(), "ファイルを置き換えられません。元のファイルは " + backup + " に残っています");
+    EXPECT_EQ(store.Read(backup), "MZ old build");
+    EXPECT_FALSE(store.Exists(kTarget));
+    EXPECT_EQ(store.FileCount(), 2u);
+
+    // The next run puts the backup back before it starts.
+    store.FailOperation("");
+    EXPECT_FALSE(Replace(store));
+    EXPECT_EQ(store.Read(kTarget), kNew);
+    EXPECT_EQ(store.FileCount(), 2u);
+}
+
+TEST(ReplaceFile, HiddenSystemAndArchiveAttributesPassToTheNewFile) {
+    for (bool replacingMove : {true, false}) {
+        for (uint32_t attributes : {0u, kAttributeHidden, kAttributeHidden | kAttributeSystem | kAttributeArchive}) {
+            FakeFileStore store = Installed(replacingMove);
+            store.SetAttributes(kTarget, attributes);
+            EXPECT_FALSE(Replace(store));
+            EXPECT_EQ(store.Read(kTarget), kNew);
+            EXPECT_EQ(store.AttributesOf(kTarget), attributes) << replacingMove << attributes;
+        }
+    }
+}
+
+TEST(ReplaceFile, MoveHeldByAScannerIsRetriedForAboutTwoSeconds) {
+    for (int busy : {1, kMoveTries - 1, kMoveTries}) {
+        FakeFileStore store = Installed(true);
+        store.BusyMoves(busy);
+        Error error = Replace(store);
+        bool gaveUp = busy == kMoveTries;
+        EXPECT_EQ(error.Text(), gaveUp ? kCannotCreate : "") << busy;
+        EXPECT_EQ(store.Read(kTarget), gaveUp ? "MZ old build" : kNew) << busy;
+        EXPECT_EQ(store.PausedMs(), static_cast<uint32_t>(std::min(busy, kMoveTries - 1)) * kMoveRetryPauseMs);
+        EXPECT_LE(store.PausedMs(), 2000u);
+        EXPECT_EQ(store.FileCount(), 2u) << busy;
+    }
+    // Any other failure of the move ends at once.
+    FakeFileStore store = Installed(true);
+    store.FailOperation("MoveReplacing");
+    EXPECT_EQ(Replace(store).Text(), kCannotCreate);
+    EXPECT_EQ(store.PausedMs(), 0u);
+}
+
+TEST(ReplaceFile, TargetTooLongForTheLongSideNameUsesAShortOne) {
+    // Up to 254 characters "<target>.~00n" fits the 259 a path may have;
+    // past that "<folder>kestravo.~00n" does, up to a target of 259.
+    for (size_t length : {254u, 255u, 259u, 260u}) {
+        std::string folder = "D:\\" + std::string(length - 3 - 1 - 13, 'a') + "\\";
+        std::string target = folder + "kestravon.exe";
+        ASSERT_EQ(target.size(), length);
+        for (bool replacingMove : {true, false}) {
+            FakeFileStore store;
+            store.Put(target, "old");
+            store.Put(folder + "kestravo.~05n", "stale");
+            if (!replacingMove) store.WithoutReplacingMove();
+            Error error = ReplaceFileContents(store, target.c_str(), "x", 1);
+            if (length == 260) {
+                EXPECT_EQ(error.Text(), "ファイル " + target + " を作成できません");
+                EXPECT_EQ(store.Read(target), "old");
+                EXPECT_EQ(store.FileCount(), 2u);
+                continue;
+            }
+            EXPECT_FALSE(error) << length;
+            EXPECT_EQ(store.Read(target), "x") << length;
+            ASSERT_FALSE(store.Created().empty());
+            std::string expectedTemp = length == 254 ? target + ".~00n" : folder + "kestravo.~00n";
+            EXPECT_EQ(store.Created().front(), expectedTemp) << length;
+            // The stale short name is this program's only where it is in use.
+            EXPECT_EQ(store.FileCount(), length == 254 ? 2u : 1u) << length << replacingMove;
+        }
+    }
 }
 
 }  // namespace
