@@ -17,6 +17,13 @@ set(UPDATER_LEAN_FLAGS -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
 
 add_compile_options(-Wall -Wextra)
 
+# Two builds of one commit in different folders give the same bytes: no build
+# folder in the files (__FILE__, symbols), no link time in a PE header.
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=)
+if(WIN32)
+    add_link_options(-Wl,--no-insert-timestamp)
+endif()
+
 if(WIN32)
     # Windows 98 knows subsystem and OS version 4.0 at most; the program
     # imports nothing newer (the import check proves it); newer

@@ -13,6 +13,7 @@ constexpr char kRecordValue[] = "GameDir";
 
 constexpr char kTargetFile[] = "kestravon.exe";
 constexpr char kPayloadResource[] = "EXE";
+constexpr char kChecksumResource[] = "EXECRC";  // the CRC-32 of the unpacked EXE
 constexpr char kMarkerName[] = "MG_DATA.MBL";       // compared upper-cased
 constexpr char kMarkerProbe[] = "mg_data.mbl";      // asked of the file system
 constexpr char kListPattern[] = "\\*.*";           // appended to a folder to list it

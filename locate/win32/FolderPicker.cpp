@@ -202,6 +202,7 @@ INT_PTR CALLBACK PickerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         p = reinterpret_cast<Picker*>(lParam);
         SetWindowLongPtrA(window, DWLP_USER, lParam);
         p->window = window;
+        ShowProgramIcon(window);
         Layout(*p);
         FillDrives(*p);
         char here[kPathCapacity] = {};

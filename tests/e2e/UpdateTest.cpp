@@ -71,6 +71,8 @@ bool MakeWindows98Copy() {
 
 constexpr GoodUpdate kGoodUpdates[] = {
     {"update: the old kestravon.exe is replaced by the payload", "Setup", true},
+    {"update: an updater made before checksums (EXE, no EXECRC) still updates", "Setup-nocrc", true},
+    {"update: a signed Setup.exe (osslsigncode verified it) still updates", "Setup-signed", true},
     {"update: a missing kestravon.exe is created in the existing folder", "Setup", false},
     {"update as on Windows 98: the old kestravon.exe is replaced, no backup stays", kAs98, true},
     {"update as on Windows 98: a missing kestravon.exe is created", kAs98, false},
@@ -107,6 +109,8 @@ int main(int argc, char** argv) {
                 for (const char* side : {".~00n", ".~00b", ".~01n"}) drv::WriteWholeFile(Target(folder) + side, "stale");
             }
             suite.Require(drv::SetRecordString(folder + "\\"), "cannot set the record");
+            suite.Require(drv::FileExists(bed::UpdaterPath(good.updater)),
+                          std::string(good.updater) + ".exe is missing (for Setup-signed: see signed.sh)");
             bed::Running app;
             suite.Require(bed::StartUpdater(good.updater, app), "the main window never appeared");
             drv::Box box;
@@ -159,11 +163,18 @@ int main(int argc, char** argv) {
              return folder + "\\";
          },
          [](const std::string& target) { return bed::ErrorText(texts::kCannotCreateFile, target); }, [] {}},
-        {"failure: a damaged payload writes nothing", "Setup-damaged",
+        {"failure: a container cut short writes nothing (no checksum: the decoder finds it)", "Setup-damaged",
          [](const std::string& folder) { return folder + "\\"; },
          [](const std::string&) { return bed::ErrorText(texts::kResourceDamaged, names::kPayloadResource); },
          [] {}},
-        {"failure: a program without the payload resource", "Setup-nopayload",
+        {"failure: one coded byte of EXE flipped: the checksum keeps it off the disk", "Setup-flipped",
+         [&](const std::string& folder) {
+             suite.Require(bed::MakeFlippedCopy("Setup", "Setup-flipped"), "cannot flip a byte of Setup.exe");
+             return folder + "\\";
+         },
+         [](const std::string&) { return bed::ErrorText(texts::kResourceDamaged, names::kPayloadResource); },
+         [] {}},
+        {"failure: the stub, without the payload resource", "Setup-stub",
          [](const std::string& folder) { return folder + "\\"; },
          [](const std::string&) { return bed::ErrorText(texts::kResourceNotFound, names::kPayloadResource); },
          [] {}},
@@ -171,7 +182,7 @@ int main(int argc, char** argv) {
         // every letter after the first in lower case.
         {"failure: an error box of SETUP.TEST.EXE is titled Setup", "SETUP.TEST",
          [&](const std::string& folder) {
-             CopyFileA(bed::UpdaterPath("Setup-nopayload").c_str(), bed::UpdaterPath("SETUP.TEST").c_str(), FALSE);
+             CopyFileA(bed::UpdaterPath("Setup-stub").c_str(), bed::UpdaterPath("SETUP.TEST").c_str(), FALSE);
              return folder + "\\";
          },
          [](const std::string&) { return bed::ErrorText(texts::kResourceNotFound, names::kPayloadResource); },
@@ -217,6 +228,32 @@ int main(int argc, char** argv) {
         suite.ExpectEq(app.process.WaitExit(), 0L, "exit code");
         suite.Expect(Contents(Target(folder)) == Contents(bed::PayloadPath("Setup")), "kestravon.exe is the payload");
         suite.ExpectEq(bed::Listing(folder), std::string("MG_DATA.MBL, kestravon.exe"), "the folder holds");
+    });
+
+    // demo/Kestravon.ico is brick red under a gold V; nothing else in a
+    // title bar has that red.
+    constexpr uint32_t kGameIconRed = 0xB03020;
+    suite.Case("icon: the game's icon is in the title bars of the main window and a box, only when bundled", [&] {
+        for (std::string updater : {"Setup", "Setup-nocrc"}) {
+            const bool bundled = updater == "Setup";
+            std::string folder = bed::MakeGameFolder("icon");
+            suite.Require(drv::SetRecordString(folder + "\\gone\\"), "cannot set the record");
+            bed::Running app;
+            suite.Require(bed::StartUpdater(updater, app), "the main window never appeared");
+            int red = drv::CaptionIconPixels(app.main, kGameIconRed);
+            suite.Expect(bundled ? red >= 16 : red == 0,
+                         updater + ": " + std::to_string(red) + " pixels of the icon's red in the main window's title bar");
+            drv::Box box;
+            suite.Require(StartUpdate(suite, app, box), "no box after the start button");
+            red = drv::CaptionIconPixels(box.window, kGameIconRed);
+            suite.Expect(bundled ? red >= 16 : red == 0,
+                         updater + ": " + std::to_string(red) + " pixels of the icon's red in the box's title bar");
+            if (bundled) bed::Snap(app.main, "main-window-icon");
+            bed::ExpectBoxAndPress(suite, box, bed::TitleOf(updater),
+                                  bed::ErrorText(texts::kCannotCreateFile, folder + "\\gone\\" + names::kTargetFile),
+                                  IDI_ERROR);
+            suite.ExpectEq(bed::Quit(app), 0L, "exit code after 終了");
+        }
     });
 
     const char* fullName = "failure: a disk that fills up keeps the old kestravon.exe";

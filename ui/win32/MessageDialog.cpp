@@ -159,6 +159,7 @@ int ShowMessageDialog(HWND owner, const char* caption, MessageIcon icon, const c
                                nullptr, instance, &state);
     if (!box) return kMessageClosed;
     SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
+    ShowProgramIcon(box);
     state.focus = CreateParts(box, icon, text, buttons, buttonCount);
     if (!state.focus && buttonCount > 0) {
         DestroyWindow(box);

@@ -39,6 +39,19 @@ HWND FirstTabStop(HWND window) {
     return nullptr;
 }
 
+HICON g_programIcon;      // the big one, for Alt+Tab and the task bar
+HICON g_programSmallIcon; // the title bar's
+bool g_programIconLooked;
+
+// Loads the first icon group the enumeration offers, while its name is valid.
+BOOL CALLBACK LoadFirstIconGroup(HMODULE self, LPCSTR, LPSTR name, LONG_PTR) {
+    // Shared icons stay with the system for the program's lifetime.
+    g_programIcon = LoadIconA(self, name);
+    g_programSmallIcon = static_cast<HICON>(LoadImageA(self, name, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                       GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    return FALSE;
+}
+
 void Dispatch(MSG& msg) {
     if (TranslateDialogKeys(msg)) return;
     TranslateMessage(&msg);
@@ -58,6 +71,18 @@ bool RegisterLayoutClass(HINSTANCE instance, const char* className, WNDPROC wndP
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = className;
     return RegisterClassA(&wc) != 0;
+}
+
+void ShowProgramIcon(HWND window) {
+    if (!g_programIconLooked) {
+        g_programIconLooked = true;
+        EnumResourceNamesA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(14), LoadFirstIconGroup,  // RT_GROUP_ICON
+                           0);
+    }
+    if (g_programIcon) SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(g_programIcon));
+    if (g_programSmallIcon) {
+        SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(g_programSmallIcon));
+    }
 }
 
 HFONT WindowFont() {
@@ -128,6 +153,7 @@ Error CreateLayoutWindow(HINSTANCE instance, const WindowLayout& layout, WNDPROC
                                   nullptr, instance, nullptr);
     if (!window) return Error::Make(texts::kWindowNotCreated, layout.className);
     SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
+    ShowProgramIcon(window);
     for (int i = 0; i < layout.controlCount; ++i) {
         if (!CreateControl(window, layout.controls[i])) {
             DestroyWindow(window);

@@ -14,6 +14,11 @@ HFONT WindowFont();
 // Registers a window class of the button-face colour once per run.
 bool RegisterLayoutClass(HINSTANCE instance, const char* className, WNDPROC wndProc);
 
+// Gives window the program's own icon for its title bar, when the program
+// carries one (its first icon group: the game's, which bundle copies in); a
+// program without one keeps the system's default.
+void ShowProgramIcon(HWND window);
+
 // Creates a window from its layout, hidden, owned by owner (may be null),
 // with all its controls in the window font. The class is registered on first
 // use with wndProc and the button-face background.

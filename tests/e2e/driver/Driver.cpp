@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+
 namespace drv {
 
 namespace {
@@ -370,6 +372,16 @@ double IconLikeness(HWND iconControl, LPCSTR systemIcon) {
     size_t same = 0;
     for (size_t i = 0; i < seen.pixels.size(); ++i) same += (pixels[i] & 0xFFFFFF) == seen.pixels[i];
     return static_cast<double>(same) / static_cast<double>(seen.pixels.size());
+}
+
+int CaptionIconPixels(HWND window, uint32_t colour) {
+    Settle(window);
+    RECT outer = WindowRect(window);
+    int frame = GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYEDGE);
+    RECT icon = {outer.left, outer.top, outer.left + 2 * frame + GetSystemMetrics(SM_CXSIZE) + 4,
+                 outer.top + frame + GetSystemMetrics(SM_CYCAPTION)};
+    Image seen = Capture(icon);
+    return static_cast<int>(std::count(seen.pixels.begin(), seen.pixels.end(), colour));
 }
 
 namespace {

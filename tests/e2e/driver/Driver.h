@@ -110,6 +110,10 @@ bool SaveBmp(const Image& image, const std::string& path);
 // system icon (IDI_ERROR, IDI_INFORMATION...) drawn the same way here.
 double IconLikeness(HWND iconControl, LPCSTR systemIcon);
 
+// How many pixels of colour (0x00RRGGBB) the left end of the window's title
+// bar holds, where its icon is drawn.
+int CaptionIconPixels(HWND window, uint32_t colour);
+
 // The install location record, HKCU\Software\Brackwen\KESTRAVON\GameDir.
 bool ClearRecord();
 bool SetRecordString(const std::string& value);

@@ -38,6 +38,37 @@ std::string ErrorText(const char* pattern, const std::string& arg) {
     return drv::Fill(pattern, arg) + ".";
 }
 
+bool MakeFlippedCopy(const std::string& from, const std::string& to) {
+    std::string exe;
+    std::string payload;
+    if (!drv::ReadWholeFile(UpdaterPath(from), exe) || !drv::ReadWholeFile(PayloadPath(from), payload)) return false;
+    // The container's header: "YP", unpackedSize in 3 bytes, packedSize in 3.
+    std::string header = "YP";
+    for (int i = 0; i < 3; ++i) header.push_back(static_cast<char>(payload.size() >> (8 * i)));
+    size_t start = exe.find(header);
+    if (start == std::string::npos || exe.find(header, start + 1) != std::string::npos) return false;
+    size_t packed = 0;
+    for (int i = 0; i < 3; ++i) packed |= static_cast<size_t>(static_cast<uint8_t>(exe[start + 5 + i])) << (8 * i);
+    size_t at = start + 8;
+    const size_t end = at + packed;
+    if (end > exe.size()) return false;
+    // Groups: a flag byte, then eight items, the first under bit 7; a set
+    // bit is a two-byte match, a clear one a literal.
+    while (at < end) {
+        uint8_t flags = static_cast<uint8_t>(exe[at++]);
+        for (int item = 0; item < 8 && at < end; ++item) {
+            bool match = flags & (0x80 >> item);
+            if (!match && at >= start + 8 + packed / 2) {
+                exe[at] = static_cast<char>(exe[at] ^ 0x01);
+                return drv::WriteWholeFile(UpdaterPath(to), exe) &&
+                       drv::WriteWholeFile(PayloadPath(to), payload);
+            }
+            at += match ? 2 : 1;
+        }
+    }
+    return false;
+}
+
 std::string OldGame() {
     return Env("E2E_OLD_GAME");
 }

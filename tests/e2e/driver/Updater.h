@@ -26,6 +26,12 @@ std::string TitleOf(const std::string& name);
 // An error message as the default error display shows it.
 std::string ErrorText(const char* pattern, const std::string& arg = "");
 
+// Writes updater to as a copy of updater from with one literal byte of the
+// coded stream in its EXE container flipped, about halfway through: it still
+// decodes, to the wrong bytes, so only the checksum can tell. False when the
+// container is not found (it is found by its header, from from's payload).
+bool MakeFlippedCopy(const std::string& from, const std::string& to);
+
 // A game folder under E2E_WORK (or root, when given): MG_DATA.MBL and the
 // old kestravon.exe. Returns the folder without a trailing "\".
 std::string MakeGameFolder(const std::string& name, const std::string& root = "");
