@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/unit/YppackCli.h"
+#include "payload/Checksum.h"
 #include "tools/yppack/Bundle.h"
 #include "tools/yppack/FileIo.h"
 #include "tools/yppack/PeResources.h"
@@ -79,7 +80,6 @@ TEST(PeResources, ChecksumAgreesWithTheLinkers) {
 }
 
 TEST(Bundle, CarriesTheGameAndKeepsEverythingElseForPe32AndPe32Plus) {
-    EXPECT_EQ(Crc32(reinterpret_cast<const uint8_t*>("123456789"), 9), 0xCBF43926u);  // zlib's check value
     Bytes game = RandomBytes(30000, 3);
     for (const char* name : kStubs) {
         Bytes stub = Fixture(name);
@@ -106,7 +106,7 @@ TEST(Bundle, CarriesTheGameAndKeepsEverythingElseForPe32AndPe32Plus) {
         QuietStderr quiet;
         EXPECT_TRUE(Unpack(exe->data) == game) << name;
         ASSERT_EQ(crc->data.size(), 4u) << name;
-        EXPECT_EQ(Le32(crc->data, 0), Crc32(game.data(), game.size())) << name;
+        EXPECT_EQ(Le32(crc->data, 0), Crc32(game.data(), static_cast<uint32_t>(game.size()))) << name;
 
         // Headers: only the fields that describe the resource section change.
         PeLayout in = ReadPeLayout(stub);

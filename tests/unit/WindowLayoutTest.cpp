@@ -87,7 +87,9 @@ TEST(WindowLayout, PickerKeysReachTheirControls) {
     int defaults = 0;
     for (int i = 0; i < w.controlCount; ++i) {
         const ControlLayout& c = w.controls[i];
-        if (c.tab >= 0) EXPECT_EQ(c.tab, next++) << "control " << i;
+        if (c.tab >= 0) {
+            EXPECT_EQ(c.tab, next++) << "control " << i;
+        }
         if (c.kind == Kind::KeyLabel) {
             ASSERT_LT(i + 1, w.controlCount);
             EXPECT_NE(w.controls[i + 1].kind, Kind::KeyLabel) << "control " << i;

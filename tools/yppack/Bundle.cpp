@@ -14,6 +14,8 @@
 #include <map>
 #include <set>
 
+#include "payload/Checksum.h"
+#include "resources/Names.h"
 #include "tools/yppack/FileIo.h"
 #include "tools/yppack/Packer.h"
 #include "tools/yppack/PeResources.h"
@@ -31,7 +33,7 @@ constexpr uint32_t kMaxResourceId = 0xFFFF;
 constexpr uint32_t kNeutralLanguage = 0;
 
 bool IsPayload(const Resource& r) {
-    return r.type.IsId(kRtRcdata) && (r.name.IsName("EXE") || r.name.IsName("EXECRC"));
+    return r.type.IsId(kRtRcdata) && (r.name.IsName(names::kPayloadResource) || r.name.IsName(names::kChecksumResource));
 }
 
 // The game's first icon group and the images it names, or none (with the
@@ -148,21 +150,6 @@ Bytes Le32(uint32_t v) {
 
 }  // namespace
 
-uint32_t Crc32(const uint8_t* data, size_t size) {
-    static const auto table = [] {
-        std::vector<uint32_t> t(256);
-        for (uint32_t n = 0; n < 256; ++n) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
-}
-
 Bytes Bundle(const Bytes& stub, const Bytes& game, BundleReport& report, const Progress& progress) {
     PeLayout layout;
     std::vector<Resource> resources;
@@ -190,13 +177,13 @@ Bytes Bundle(const Bytes& stub, const Bytes& game, BundleReport& report, const P
 
     Resource exe;
     exe.type = ResourceKey::Id(kRtRcdata);
-    exe.name = ResourceKey::Name("EXE");
+    exe.name = ResourceKey::Name(names::kPayloadResource);
     exe.language = language;
     exe.data = Pack(game.data(), game.size(), progress);
     report.containerSize = exe.data.size();
     Resource crc = exe;
-    crc.name = ResourceKey::Name("EXECRC");
-    report.crc = Crc32(game.data(), game.size());
+    crc.name = ResourceKey::Name(names::kChecksumResource);
+    report.crc = Crc32(game.data(), static_cast<uint32_t>(game.size()));
     crc.data = Le32(report.crc);
     resources.push_back(std::move(exe));
     resources.push_back(std::move(crc));
@@ -219,9 +206,9 @@ void CheckBundle(const Bytes& bundled, const Bytes& game) {
     try {
         PeLayout layout = ReadPeLayout(bundled);
         std::vector<Resource> resources = ReadResources(bundled, layout);
-        const Resource* exe = FindOne(resources, "EXE");
-        const Resource* crc = FindOne(resources, "EXECRC");
-        if (crc->data != Le32(Crc32(game.data(), game.size()))) throw Failure("EXECRC is not the game's CRC");
+        const Resource* exe = FindOne(resources, names::kPayloadResource);
+        const Resource* crc = FindOne(resources, names::kChecksumResource);
+        if (crc->data != Le32(Crc32(game.data(), static_cast<uint32_t>(game.size())))) throw Failure("EXECRC is not the game's CRC");
         Bytes decoded;
         {
             QuietStderr quiet;

@@ -12,9 +12,6 @@
 
 namespace yppack {
 
-// zlib's crc32: reflected polynomial 0xEDB88320, initial and final xor ~0.
-uint32_t Crc32(const uint8_t* data, size_t size);
-
 struct BundleReport {
     size_t containerSize = 0;
     uint32_t crc = 0;
