@@ -8,8 +8,6 @@
 #   BED_SCREEN   size of the private screen (default 1024x768)
 #   BED_DISPLAY=user  use the caller's $DISPLAY instead of a private Xvfb
 #   BED_REUSE=1  keep a prefix already in BED_DIR instead of making it anew
-#   BED_TEMPLATE a finished prefix (see bed_save_template) to copy instead
-#                of the cached one
 #   BED_WOW64=1  the bed runs 32-bit programs too (see bed_flavour)
 #   BED_CACHE    where the pristine prefixes are kept
 #                (default ${XDG_CACHE_HOME:-~/.cache}/vesperlin-bed)
@@ -201,11 +199,8 @@ bed_make_prefix() {
         bed_base_registry
         return
     fi
-    local from=${BED_TEMPLATE:-}
-    if [ -z "$from" ] || [ ! -f "$from/system.reg" ]; then
-        bed_cached_prefix || return 1
-        from=$BED_CACHED
-    fi
+    bed_cached_prefix || return 1
+    local from=$BED_CACHED
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     cp -a --reflink=auto "$from/." "$WINEPREFIX/" || { bed_log "could not copy $from"; return 1; }
@@ -281,18 +276,6 @@ bed_restart_server() {
     "$WINESERVER" -p </dev/null >/dev/null 2>&1
     # Starts the desktop process now, not inside the first timed test.
     bed_wine cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
-}
-
-# bed_save_template FOLDER: stops the server (so the registry is on disk),
-# copies the prefix to FOLDER and exports BED_TEMPLATE for later beds. The
-# caller restarts the server (bed_restart_server) before using the bed again.
-bed_save_template() {
-    "$WINESERVER" -k 2>/dev/null || true
-    "$WINESERVER" -w 2>/dev/null || true
-    rm -rf "$1"
-    mkdir -p "$1"
-    cp -a "$WINEPREFIX/." "$1/" || return 1
-    export BED_TEMPLATE="$1"
 }
 
 # Copies files into C:\bed\<sub> and prints the Windows folder.
