@@ -135,15 +135,7 @@ int main(int argc, char** argv) {
             bed::Running app;
             suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");
             suite.ExpectEq(drv::TopWindows(app.process.Id()).size(), size_t{1}, "windows shown (main only)");
-            drv::Box box;
-            drv::Click(bed::MainButton(app, texts::kStartUpdate));
-            suite.Require(bed::WaitBox(app, box, 30000), "no box after the start button");
-            bed::ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone);
-            suite.ExpectEq(app.process.WaitExit(), 0L, "exit code after the completion box");
-            std::string written, payload;
-            suite.Expect(drv::ReadWholeFile(folder + "\\" + names::kTargetFile, written) &&
-                             drv::ReadWholeFile(bed::PayloadPath("Setup"), payload) && written == payload,
-                         "kestravon.exe in the record's folder is not the payload");
+            bed::ExpectUpdateInto(suite, app, "Setup", folder);
         });
     }
 
@@ -156,15 +148,7 @@ int main(int argc, char** argv) {
         suite.Require(drv::ClearRecord() && drv::SetRecordString(folder), "cannot set the record");
         bed::Running app;
         suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");
-        drv::Box box;
-        drv::Click(bed::MainButton(app, texts::kStartUpdate));
-        suite.Require(bed::WaitBox(app, box, 30000), "no box after the start button");
-        bed::ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone);
-        suite.ExpectEq(app.process.WaitExit(), 0L, "exit code after the completion box");
-        std::string written, payload;
-        suite.Expect(drv::ReadWholeFile(folder + "\\" + names::kTargetFile, written) &&
-                         drv::ReadWholeFile(bed::PayloadPath("Setup"), payload) && written == payload,
-                     "kestravon.exe in the folder is not the payload");
+        bed::ExpectUpdateInto(suite, app, "Setup", folder);
         suite.ExpectEq(bed::Listing(parent), beside, "the folder above holds");
         suite.ExpectEq(drv::ReadRecord(), folder, "the record stays as it was");
     });

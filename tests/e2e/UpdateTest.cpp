@@ -20,14 +20,6 @@ std::string Contents(const std::string& path) {
     return data;
 }
 
-// Presses the start button and waits for the box that answers it.
-bool StartUpdate(check::Suite& suite, const bed::Running& app, drv::Box& box) {
-    HWND start = bed::MainButton(app, texts::kStartUpdate);
-    suite.Require(start != nullptr, "no start button");
-    drv::Click(start);
-    return bed::WaitBox(app, box, 30000);
-}
-
 void ExpectCentred(check::Suite& suite, HWND window) {
     RECT r = drv::WindowRect(window);
     SIZE screen = drv::ScreenSize();
@@ -114,7 +106,7 @@ int main(int argc, char** argv) {
             bed::Running app;
             suite.Require(bed::StartUpdater(good.updater, app), "the main window never appeared");
             drv::Box box;
-            suite.Require(StartUpdate(suite, app, box), "no box after the start button");
+            suite.Require(bed::StartUpdate(suite, app, box), "no box after the start button");
             if (std::string(good.updater) == "Setup") bed::Snap(box.window, "update-done");
             ExpectCentred(suite, box.window);
             bed::ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone, IDI_INFORMATION);
@@ -199,7 +191,7 @@ int main(int argc, char** argv) {
             bed::Running app;
             suite.Require(bed::StartUpdater(failure.updater, app), "the main window never appeared");
             drv::Box box;
-            bool boxed = StartUpdate(suite, app, box);
+            bool boxed = bed::StartUpdate(suite, app, box);
             failure.release();
             suite.Require(boxed, "no box after the start button");
             bed::ExpectBoxAndPress(suite, box, bed::TitleOf(failure.updater), failure.message(target), IDI_ERROR);
@@ -219,11 +211,11 @@ int main(int argc, char** argv) {
         suite.Require(bed::StartUpdater("Setup", app), "the main window never appeared");
         HANDLE lock = CreateFileA(Target(folder).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         drv::Box box;
-        bool boxed = StartUpdate(suite, app, box);
+        bool boxed = bed::StartUpdate(suite, app, box);
         CloseHandle(lock);
         suite.Require(boxed, "no box after the first press");
         bed::ExpectBoxAndPress(suite, box, "Setup", bed::ErrorText(texts::kCannotCreateFile, Target(folder)));
-        suite.Require(StartUpdate(suite, app, box), "no box after the second press");
+        suite.Require(bed::StartUpdate(suite, app, box), "no box after the second press");
         bed::ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone);
         suite.ExpectEq(app.process.WaitExit(), 0L, "exit code");
         suite.Expect(Contents(Target(folder)) == Contents(bed::PayloadPath("Setup")), "kestravon.exe is the payload");
@@ -244,7 +236,7 @@ int main(int argc, char** argv) {
             suite.Expect(bundled ? red >= 16 : red == 0,
                          updater + ": " + std::to_string(red) + " pixels of the icon's red in the main window's title bar");
             drv::Box box;
-            suite.Require(StartUpdate(suite, app, box), "no box after the start button");
+            suite.Require(bed::StartUpdate(suite, app, box), "no box after the start button");
             red = drv::CaptionIconPixels(box.window, kGameIconRed);
             suite.Expect(bundled ? red >= 16 : red == 0,
                          updater + ": " + std::to_string(red) + " pixels of the icon's red in the box's title bar");
@@ -268,7 +260,7 @@ int main(int argc, char** argv) {
             bed::Running app;
             suite.Require(bed::StartUpdater("Setup-large", app), "the main window never appeared");
             drv::Box box;
-            suite.Require(StartUpdate(suite, app, box), "no box after the start button");
+            suite.Require(bed::StartUpdate(suite, app, box), "no box after the start button");
             bed::ExpectBoxAndPress(suite, box, bed::TitleOf("Setup-large"), bed::ErrorText(texts::kWriteError),
                                   IDI_ERROR);
             Sleep(300);

@@ -131,6 +131,25 @@ bool WaitBox(const Running& running, drv::Box& box, int timeoutMs) {
     return drv::WaitBox(running.process.Id(), box, {running.main}, timeoutMs);
 }
 
+bool StartUpdate(check::Suite& suite, const Running& running, drv::Box& box) {
+    HWND start = MainButton(running, texts::kStartUpdate);
+    suite.Require(start != nullptr, "no start button");
+    drv::Click(start);
+    return WaitBox(running, box, 30000);
+}
+
+void ExpectUpdateInto(check::Suite& suite, Running& running, const std::string& updater,
+                      const std::string& folder) {
+    drv::Box box;
+    suite.Require(StartUpdate(suite, running, box), "no box after the start button");
+    ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone);
+    suite.ExpectEq(running.process.WaitExit(), 0L, "exit code after the completion box");
+    std::string written, payload;
+    suite.Expect(drv::ReadWholeFile(folder + "\\" + names::kTargetFile, written) &&
+                     drv::ReadWholeFile(PayloadPath(updater), payload) && written == payload,
+                 "kestravon.exe in " + folder + " is not the payload");
+}
+
 void ExpectBoxAndPress(check::Suite& suite, const drv::Box& box, const std::string& caption,
                        const std::string& text, LPCSTR icon) {
     suite.ExpectEq(box.caption, caption, "box caption");

@@ -73,6 +73,13 @@ bool WaitBox(const Running& running, drv::Box& box, int timeoutMs = drv::kWaitMs
 void ExpectBoxAndPress(check::Suite& suite, const drv::Box& box, const std::string& caption,
                        const std::string& text, LPCSTR icon = nullptr);
 
+// Presses the start button and waits for the box that answers it.
+bool StartUpdate(check::Suite& suite, const Running& running, drv::Box& box);
+// Presses the start button and expects a whole update: the completion box,
+// exit code 0, and folder's kestravon.exe holding updater's payload.
+void ExpectUpdateInto(check::Suite& suite, Running& running, const std::string& updater,
+                      const std::string& folder);
+
 // Saves the window, frame included, as E2E_SHOTS\<name>.bmp; false when
 // that failed (not when E2E_SHOTS is unset).
 bool Snap(HWND window, const std::string& name);
