@@ -4,12 +4,16 @@
 #include <stdint.h>
 
 #include "platform/Error.h"
-#include "platform/FileStore.h"
+#include "platform/FileSystem.h"
 
 // A virus scanner that opens the fresh file holds it for a moment: the final
 // move is tried again at this pace, up to this many times (about 2 s).
 constexpr uint32_t kMoveRetryPauseMs = 100;
 constexpr int kMoveTries = 20;
+
+// The attribute bits a replaced file passes on to its successor: hidden,
+// system, archive. Read-only is refused instead.
+constexpr uint32_t kPassedOnAttributes = kAttributeHidden | kAttributeSystem | kAttributeArchive;
 
 // Writes bytes to a new file beside targetPath, flushed to disk, then puts it
 // in the target's place; a missing target is created, an existing one passes
@@ -17,5 +21,5 @@ constexpr int kMoveTries = 20;
 // earlier run left behind are cleared first. On any error the old file is
 // left as it was and no other file remains, except where the old file could
 // not be put back: the error then names the backup that holds it.
-Error ReplaceFileContents(FileStore& store, const char* targetPath, const void* bytes,
+Error ReplaceFileContents(FileSystem& fs, const char* targetPath, const void* bytes,
                           uint32_t size);

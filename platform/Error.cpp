@@ -1,7 +1,7 @@
 // Builds error messages without the C library's formatting.
 #include "platform/Error.h"
 
-#include "platform/Cp932.h"
+#include "platform/Text.h"
 
 Error Error::Make(const char* pattern, const char* arg) {
     Error e;
@@ -13,12 +13,9 @@ Error Error::Make(const char* pattern, const char* arg) {
             return e;
         }
         // Step over a double-byte character whole: its trail byte may be '%'.
-        if (IsCp932LeadByte(static_cast<unsigned char>(p[0])) && p[1]) {
-            out.AppendBytes(p, 2);
-            ++p;
-        } else {
-            out.AppendBytes(p, 1);
-        }
+        size_t width = kProgramCodePage.Width(p);
+        out.AppendBytes(p, width);
+        p += width - 1;
     }
     return e;
 }

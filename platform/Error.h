@@ -8,7 +8,7 @@ public:
     static constexpr size_t kCapacity = 512;
 
     Error() = default;
-    // Fills the first "%s" of pattern with arg; a message too long is cut at a
+    // Fills the first "%s" of pattern (a program text) with arg; a message too long is cut at a
     // whole character so that it never ends in half a double-byte character.
     static Error Make(const char* pattern, const char* arg = "");
 

@@ -4,6 +4,7 @@
 #include <stddef.h>
 
 #include "platform/Error.h"
+#include "platform/Path.h"
 
 // Room for any error message plus the "." it may gain.
 constexpr size_t kShownErrorCapacity = Error::kCapacity + 1;
@@ -12,8 +13,6 @@ constexpr size_t kShownErrorCapacity = Error::kCapacity + 1;
 // double-byte character when it ends in one) sorts above "." byte by byte:
 // every Japanese ending gains one, ")" or "." itself does not.
 void FinishErrorMessage(const char* message, char* out, size_t capacity);
-
-constexpr size_t kAppTitleCapacity = 260;
 
 // The program's name as a title: the file name without its folder, cut at its
 // first ".", ASCII letters after the first lower-cased (C:\x\SETUP.EXE gives

@@ -14,7 +14,7 @@
 #include "ui/win32/Window.h"
 
 MainWindow Form1;
-char InstallDir[kInstallDirCapacity] = "";
+char InstallDir[kPathCapacity] = "";
 
 namespace {
 

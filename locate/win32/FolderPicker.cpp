@@ -7,9 +7,9 @@
 #include <string.h>
 
 #include "locate/FolderTree.h"
+#include "platform/Text.h"
 #include "platform/win32/Owned.h"
 #include "platform/win32/Win32FileSystem.h"
-#include "platform/win32/Win32Folders.h"
 #include "resources/Layouts.h"
 #include "resources/Texts.h"
 #include "ui/win32/MessageDialog.h"
@@ -54,8 +54,6 @@ void ShowSelected(Picker& p, const char* folder) {
     SendMessageA(files, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(files, nullptr, TRUE);
 }
-
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 void SelectDriveOf(Picker& p, const char* folder) {
     HWND drives = Item(p, kIdPickerDrives);
@@ -147,8 +145,8 @@ void Accept(Picker& p) {
             SetWindowTextA(Item(p, kIdPickerName), full);
         }
     }
-    Win32Folders folders;
-    if (folders.Probe(p.out) != PathKind::kFolder &&
+    Win32FileSystem fileSystem;
+    if (fileSystem.Probe(p.out, nullptr) != PathKind::kFolder &&
         !AskConfirmation(p.window, texts::kCreateFolderQuestion)) {
         return;
     }
@@ -160,7 +158,7 @@ void DrawTreeEntry(const DRAWITEMSTRUCT& item) {
     bool selected = (item.itemState & ODS_SELECTED) != 0;
     if (item.itemID != static_cast<UINT>(-1)) {
         FillRect(dc, &item.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-        char name[MAX_PATH];
+        char name[kPathCapacity];
         if (SendMessageA(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0) < static_cast<LRESULT>(sizeof name)) {
             SendMessageA(item.hwndItem, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(name));
             SetBkMode(dc, TRANSPARENT);
@@ -263,8 +261,7 @@ bool PickFolder(HWND owner, const char* start, char* out, size_t capacity) {
     if (capacity == 0) return false;
     out[0] = '\0';
     Win32FileSystem fileSystem;
-    Win32Folders folders;
-    FolderTree tree(fileSystem, folders, SystemNameOrder);
+    FolderTree tree(fileSystem, SystemNameOrder);
     Picker picker = {start, out, capacity, nullptr, tree};
     alignas(4) EmptyTemplate form = {};
     form.dialog.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;

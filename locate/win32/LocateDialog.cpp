@@ -2,14 +2,13 @@
 // buttons start the disk search, open the folder picker, or end the showing.
 #include "locate/win32/LocateDialog.h"
 
-#include "locate/FolderPath.h"
 #include "locate/FolderWalk.h"
 #include "locate/InstallRecord.h"
 #include "locate/ManualSetting.h"
 #include "locate/win32/FolderPicker.h"
+#include "platform/Path.h"
 #include "platform/win32/Owned.h"
 #include "platform/win32/Win32FileSystem.h"
-#include "platform/win32/Win32Folders.h"
 #include "platform/win32/Win32Registry.h"
 #include "resources/Layouts.h"
 #include "resources/Texts.h"
@@ -65,10 +64,6 @@ public:
         ShowMessageDialog(dialog_.window, texts::kInfoCaption, MessageIcon::Information,
                           texts::kNotFound, &abort, 1);
     }
-    Error StoreFolder(const char* recordValue) override {
-        Win32Registry registry;
-        return StoreInstallDir(registry, recordValue);
-    }
     void CloseDialog() override { CloseLocateDialog(dialog_); }
 
 private:
@@ -83,22 +78,24 @@ void FormShow(LocateDialog& dialog) { CentreOnScreen(dialog.window); }
 Error Button1Click(LocateDialog& dialog) {
     DialogSearchView view(dialog);
     Win32FileSystem fileSystem;
+    // Opens the record's key only for the write after a find.
+    Win32Registry registry;
     // A link on a fixed disk may lead to an empty floppy or CD drive: the
     // walk passes over it instead of stopping at the system's "no disk" box.
     ErrorModeScope noDriveBox(SEM_FAILCRITICALERRORS);
-    return ClickSearchButton(g_search, fileSystem, view);
+    return ClickSearchButton(g_search, fileSystem, registry, view);
 }
 
 // The manual setting: pick a folder, keep it if the game is there.
 Error Button2Click(LocateDialog& dialog) {
     char chosen[kPathCapacity];
     if (!PickFolder(dialog.window, "", chosen, sizeof chosen)) return {};
-    Win32Folders folders;
+    Win32FileSystem fileSystem;
     ManualOutcome outcome;
     {
         // Opened for this one write and closed before the dialog goes.
         Win32Registry registry;
-        if (Error e = ApplyManualChoice(folders, registry, chosen, &outcome)) return e;
+        if (Error e = ApplyManualChoice(fileSystem, registry, chosen, &outcome)) return e;
     }
     if (outcome == ManualOutcome::kStored) CloseLocateDialog(dialog);
     return {};

@@ -7,7 +7,7 @@
 #include "payload/PayloadDecoder.h"
 #include "payload/ReplaceFile.h"
 #include "payload/win32/ResourceStream.h"
-#include "platform/win32/Win32FileStore.h"
+#include "platform/win32/Win32FileSystem.h"
 #include "resources/Names.h"
 
 Error ExtractPayload(const char* resourceName, const char* targetPath) {
@@ -27,6 +27,6 @@ Error ExtractPayload(const char* resourceName, const char* targetPath) {
         return e;
     }
     // Nothing on disk is touched before the whole file is decoded and checked.
-    Win32FileStore store;
-    return ReplaceFileContents(store, targetPath, decoded.Data(), decoded.Size());
+    Win32FileSystem fileSystem;
+    return ReplaceFileContents(fileSystem, targetPath, decoded.Data(), decoded.Size());
 }

@@ -14,7 +14,7 @@ std::string Finished(const char* message) {
 }
 
 std::string Title(const char* path) {
-    char out[kAppTitleCapacity];
+    char out[kPathCapacity];
     AppTitleFromModulePath(path, out, sizeof out);
     return out;
 }

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "fakes/FakeFolderTree.h"
+#include "fakes/FakeFileSystem.h"
 #include "locate/FolderTree.h"
 
 namespace {
 
 struct Picker {
-    FakeFolderTree disk;
-    FolderTree tree{disk, disk, CaseBlindOrder};
+    FakeFileSystem disk;
+    FolderTree tree{disk, CaseBlindOrder};
 
     Picker() {
         disk.Drive('C', DriveType::kFixed);

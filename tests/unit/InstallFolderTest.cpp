@@ -15,7 +15,7 @@ namespace {
 const char kSubkey[] = "Software\\Brackwen\\KESTRAVON";
 
 struct Folder {
-    char dir[kInstallDirCapacity] = "";
+    char dir[kPathCapacity] = "";
     explicit Folder(const char* start) { std::strcpy(dir, start); }
 };
 
@@ -111,7 +111,7 @@ TEST(UpdateTargetPath, JoinsByPlainConcatenation) {
     EXPECT_STREQ(target, "C:\\ソ\\kestravon.exe");
 
     // The longest folder the record can hold still fits.
-    std::string longest(kInstallDirCapacity - 2, 'a');
+    std::string longest(kPathCapacity - 2, 'a');
     longest += "\\";
     EXPECT_FALSE(UpdateTargetPath(longest.c_str(), target, sizeof target));
     EXPECT_EQ(target, longest + "kestravon.exe");
@@ -136,7 +136,7 @@ TEST(UpdateTargetPath, FolderWithoutClosingSeparatorGetsOne) {
         EXPECT_STREQ(target, c.target);
     }
     // The longest record without its "\\" still fits.
-    std::string longest(kInstallDirCapacity - 1, 'a');
+    std::string longest(kPathCapacity - 1, 'a');
     char target[kUpdateTargetCapacity];
     EXPECT_FALSE(UpdateTargetPath(longest.c_str(), target, sizeof target));
     EXPECT_EQ(target, longest + "\\kestravon.exe");

@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "fakes/FakeFileStore.h"
+#include "fakes/FakeFileSystem.h"
 
 namespace {
 
@@ -19,12 +19,12 @@ const std::string kCannotCreate = "ファイル D:\\Game\\kestravon.exe を作�
 const std::string kWriteError = "ストリームへの書き込みエラー";
 const std::string kNew = "MZ new build";
 
-Error Replace(FakeFileStore& store, const std::string& bytes = kNew) {
+Error Replace(FakeFileSystem& store, const std::string& bytes = kNew) {
     return ReplaceFileContents(store, kTarget, bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
 
-FakeFileStore Installed(bool replacingMove) {
-    FakeFileStore store;
+FakeFileSystem Installed(bool replacingMove) {
+    FakeFileSystem store;
     store.Put(kTarget, "MZ old build");
     store.Put(kMarker, "data");
     if (!replacingMove) store.WithoutReplacingMove();
@@ -34,7 +34,7 @@ FakeFileStore Installed(bool replacingMove) {
 TEST(ReplaceFile, ReplacesOrCreatesTargetAndLeavesNoSideFile) {
     for (bool replacingMove : {true, false}) {
         for (bool existing : {true, false}) {
-            FakeFileStore store = Installed(replacingMove);
+            FakeFileSystem store = Installed(replacingMove);
             if (!existing) {
                 ASSERT_TRUE(store.Remove(kTarget));
             }
@@ -47,7 +47,7 @@ TEST(ReplaceFile, ReplacesOrCreatesTargetAndLeavesNoSideFile) {
 }
 
 TEST(ReplaceFile, EmptyContentLeavesAnEmptyFile) {
-    FakeFileStore store = Installed(true);
+    FakeFileSystem store = Installed(true);
     EXPECT_FALSE(Replace(store, ""));
     EXPECT_TRUE(store.Exists(kTarget));
     EXPECT_EQ(store.Read(kTarget), "");
@@ -57,20 +57,20 @@ TEST(ReplaceFile, EachFailingStepSaysWhatFailed) {
     // Clearing stale side files may fail harmlessly; every other step says
     // what the user must hear.
     const std::map<std::string, std::string> expected = {
-        {"Kind", kCannotCreate},          {"Remove", ""},
+        {"Probe", kCannotCreate},         {"Remove", ""},
         {"CanOpenExclusively", kCannotCreate}, {"CreateNew", kCannotCreate},
         {"Write", kWriteError},           {"Flush", kWriteError},
         {"Close", kWriteError},           {"SetAttributes", kCannotCreate},
         {"MoveReplacing", kCannotCreate},
     };
-    FakeFileStore probe = Installed(true);
+    FakeFileSystem probe = Installed(true);
     ASSERT_FALSE(Replace(probe));
     std::set<std::string> seen(probe.CallNames().begin(), probe.CallNames().end());
     ASSERT_EQ(seen.size(), expected.size());
     for (int step = 0; step < probe.Calls(); ++step) {
         const std::string& name = probe.CallNames()[step];
         ASSERT_TRUE(expected.count(name)) << name;
-        FakeFileStore store = Installed(true);
+        FakeFileSystem store = Installed(true);
         store.FailAtCall(step);
         EXPECT_EQ(Replace(store).Text(), expected.at(name)) << step << " " << name;
     }
@@ -78,10 +78,10 @@ TEST(ReplaceFile, EachFailingStepSaysWhatFailed) {
 
 TEST(ReplaceFile, FailingAnyStepKeepsOldFileAndLeavesNoSideFile) {
     for (bool replacingMove : {true, false}) {
-        FakeFileStore probe = Installed(replacingMove);
+        FakeFileSystem probe = Installed(replacingMove);
         ASSERT_FALSE(Replace(probe));
         for (int step = 0; step < probe.Calls(); ++step) {
-            FakeFileStore store = Installed(replacingMove);
+            FakeFileSystem store = Installed(replacingMove);
             store.FailAtCall(step);
             Error error = Replace(store);
             EXPECT_FALSE(store.FileOpen()) << step;
@@ -102,16 +102,16 @@ TEST(ReplaceFile, FailingAnyStepKeepsOldFileAndLeavesNoSideFile) {
 TEST(ReplaceFile, TargetThatCannotBeWrittenIsRefusedUntouched) {
     struct Case {
         const char* name;
-        void (*setUp)(FakeFileStore&);
+        void (*setUp)(FakeFileSystem&);
     };
     const Case cases[] = {
-        {"read-only", [](FakeFileStore& s) { s.SetReadOnly(kTarget); }},
-        {"held open", [](FakeFileStore& s) { s.HoldOpen(kTarget); }},
-        {"a folder", [](FakeFileStore& s) { s.Remove(kTarget), s.AddFolder(std::string(kTarget) + "\\"); }},
+        {"read-only", [](FakeFileSystem& s) { s.SetReadOnly(kTarget); }},
+        {"held open", [](FakeFileSystem& s) { s.HoldOpen(kTarget); }},
+        {"a folder", [](FakeFileSystem& s) { s.Remove(kTarget), s.Folder(kTarget); }},
     };
     for (bool replacingMove : {true, false}) {
         for (const Case& c : cases) {
-            FakeFileStore store = Installed(replacingMove);
+            FakeFileSystem store = Installed(replacingMove);
             c.setUp(store);
             std::string before = store.Read(kTarget);
             EXPECT_EQ(Replace(store).Text(), kCannotCreate) << c.name;
@@ -122,7 +122,7 @@ TEST(ReplaceFile, TargetThatCannotBeWrittenIsRefusedUntouched) {
 }
 
 TEST(ReplaceFile, MissingFolderCreatesNothing) {
-    FakeFileStore store;
+    FakeFileSystem store;
     EXPECT_EQ(Replace(store).Text(), kCannotCreate);
     EXPECT_EQ(store.FileCount(), 0u);
 }
@@ -130,13 +130,13 @@ TEST(ReplaceFile, MissingFolderCreatesNothing) {
 TEST(ReplaceFile, StaleSideFilesOfAnInterruptedRunAreClearedAndNothingElse) {
     const std::string side = std::string(kTarget) + ".~";
     for (bool replacingMove : {true, false}) {
-        FakeFileStore store = Installed(replacingMove);
+        FakeFileSystem store = Installed(replacingMove);
         for (const char* stale : {"00n", "07n", "99n", "00b", "42b"}) store.Put(side + stale, "stale");
         // Names of the same family that are not ours, and a folder.
         const std::string others[] = {side + "00x", side + "0n", side + "100n", "D:\\Game\\other.exe.~00n",
                                       "D:\\Game\\kestravon.exe~00n"};
         for (const std::string& other : others) store.Put(other, "other");
-        store.AddFolder(side + "01n\\");
+        store.Folder(side + "01n");
         EXPECT_FALSE(Replace(store)) << replacingMove;
         EXPECT_EQ(store.Read(kTarget), kNew);
         for (const std::string& other : others) EXPECT_EQ(store.Read(other), "other") << other;
@@ -151,7 +151,7 @@ TEST(ReplaceFile, BackupLeftWithoutTargetIsPutBackNotRemoved) {
         // Power lost between stepping the old file aside and moving the new
         // one in: the backup is the only copy of the game.
         for (Variant variant : {kUpdates, kWriteFails, kPutBackFails}) {
-            FakeFileStore store = Installed(replacingMove);
+            FakeFileSystem store = Installed(replacingMove);
             ASSERT_TRUE(store.Rename(kTarget, backup.c_str()));
             store.Put(std::string(kTarget) + ".~00n", "half");
             if (variant == kWriteFails) store.FailOperation("Write");
@@ -169,7 +169,7 @@ TEST(ReplaceFile, BackupLeftWithoutTargetIsPutBackNotRemoved) {
 
 TEST(ReplaceFile, BackupThatCannotComeBackIsNamedAndNeverReportedAsDone) {
     const std::string backup = std::string(kTarget) + ".~00b";
-    FakeFileStore store = Installed(false);
+    FakeFileSystem store = Installed(false);
     // Renames: old file aside, new file in (fails), old file back (fails).
     store.FailOperation("Rename", 1, 2);
     Error error = Replace(store);
@@ -188,8 +188,8 @@ TEST(ReplaceFile, BackupThatCannotComeBackIsNamedAndNeverReportedAsDone) {
 TEST(ReplaceFile, HiddenSystemAndArchiveAttributesPassToTheNewFile) {
     for (bool replacingMove : {true, false}) {
         for (uint32_t attributes : {0u, kAttributeHidden, kAttributeHidden | kAttributeSystem | kAttributeArchive}) {
-            FakeFileStore store = Installed(replacingMove);
-            store.SetAttributes(kTarget, attributes);
+            FakeFileSystem store = Installed(replacingMove);
+            store.GiveAttributes(kTarget, attributes);
             EXPECT_FALSE(Replace(store));
             EXPECT_EQ(store.Read(kTarget), kNew);
             EXPECT_EQ(store.AttributesOf(kTarget), attributes) << replacingMove << attributes;
@@ -199,7 +199,7 @@ TEST(ReplaceFile, HiddenSystemAndArchiveAttributesPassToTheNewFile) {
 
 TEST(ReplaceFile, MoveHeldByAScannerIsRetriedForAboutTwoSeconds) {
     for (int busy : {1, kMoveTries - 1, kMoveTries}) {
-        FakeFileStore store = Installed(true);
+        FakeFileSystem store = Installed(true);
         store.BusyMoves(busy);
         Error error = Replace(store);
         bool gaveUp = busy == kMoveTries;
@@ -210,7 +210,7 @@ TEST(ReplaceFile, MoveHeldByAScannerIsRetriedForAboutTwoSeconds) {
         EXPECT_EQ(store.FileCount(), 2u) << busy;
     }
     // Any other failure of the move ends at once.
-    FakeFileStore store = Installed(true);
+    FakeFileSystem store = Installed(true);
     store.FailOperation("MoveReplacing");
     EXPECT_EQ(Replace(store).Text(), kCannotCreate);
     EXPECT_EQ(store.PausedMs(), 0u);
@@ -224,7 +224,7 @@ TEST(ReplaceFile, TargetTooLongForTheLongSideNameUsesAShortOne) {
         std::string target = folder + "kestravon.exe";
         ASSERT_EQ(target.size(), length);
         for (bool replacingMove : {true, false}) {
-            FakeFileStore store;
+            FakeFileSystem store;
             store.Put(target, "old");
             store.Put(folder + "kestravo.~05n", "stale");
             if (!replacingMove) store.WithoutReplacingMove();

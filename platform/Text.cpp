@@ -1,26 +1,30 @@
-// Code page 932 text rules.
-#include "platform/Cp932.h"
+// Byte-string rules.
+#include "platform/Text.h"
 
 #include <string.h>
 
-size_t LastCharOffset(const char* text, size_t length) {
+namespace {
+
+CodePage g_systemCodePage = kProgramCodePage;
+
+}  // namespace
+
+const CodePage& SystemCodePage() {
+    return g_systemCodePage;
+}
+
+void SetSystemCodePage(const CodePage& codePage) {
+    g_systemCodePage = codePage;
+}
+
+size_t LastCharOffset(const char* text, size_t length, const CodePage& codePage) {
     size_t last = length;
-    for (size_t i = 0; i < length;) {
-        last = i;
-        bool pair = IsCp932LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < length;
-        i += pair ? 2 : 1;
-    }
+    for (size_t i = 0; i < length; i += codePage.Width(text + i, length - i)) last = i;
     return last;
 }
 
-bool EndsWithBackslash(const char* text) {
-    size_t length = strlen(text);
-    if (length == 0) return false;
-    size_t last = LastCharOffset(text, length);
-    return length - last == 1 && text[last] == '\\';
-}
-
-TextBuilder::TextBuilder(char* buffer, size_t capacity) : buffer_(buffer), capacity_(capacity) {
+TextBuilder::TextBuilder(char* buffer, size_t capacity, const CodePage& codePage)
+    : buffer_(buffer), capacity_(capacity), codePage_(codePage) {
     if (capacity_ > 0) buffer_[0] = '\0';
 }
 
@@ -40,7 +44,7 @@ TextBuilder& TextBuilder::AppendBytes(const char* bytes, size_t count) {
         // Keep whole characters only: find the last character start that fits.
         take = 0;
         for (size_t i = 0; i < count;) {
-            size_t width = IsCp932LeadByte(static_cast<unsigned char>(bytes[i])) && i + 1 < count ? 2 : 1;
+            size_t width = codePage_.Width(bytes + i, count - i);
             if (i + width > room) break;
             i += width;
             take = i;
