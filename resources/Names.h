@@ -11,6 +11,11 @@ constexpr char kRecordKey[] = "Software\\Brackwen";
 constexpr char kRecordSubkey[] = "KESTRAVON";
 constexpr char kRecordValue[] = "GameDir";
 
+// Window classes: how other programs (and the tests) find the windows.
+constexpr char kMainWindowClass[] = "TForm1";
+constexpr char kLocateWindowClass[] = "TForm3";
+constexpr char kMessageDialogClass[] = "TMessageDialog";
+
 constexpr char kTargetFile[] = "kestravon.exe";
 constexpr char kPayloadResource[] = "EXE";
 constexpr char kChecksumResource[] = "EXECRC";  // the CRC-32 of the unpacked EXE

@@ -275,7 +275,7 @@ void DriveRootIsStoredWithOneMoreSeparatorAndUpdated() {
     HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
     Check(ReadRecord() == "C:\\\\", "record holds " + ReadRecord() + ", want C:\\\\");
     Press(main, kIdMainButton1);
-    HWND done = updater.WaitFor(kMessageDialogClass, texts::kInfoCaption);
+    HWND done = updater.WaitFor(names::kMessageDialogClass, texts::kInfoCaption);
     Check(TextOf(GetDlgItem(done, kIdMessageText)) == texts::kUpdateDone, "no completion message");
     Answer(done, texts::kButtonOk);
     Check(updater.WaitExit() == 0, "exit code not 0");
@@ -327,7 +327,7 @@ void NewFolderIsCreatedOnYesButNotStored() {
 
     // "No" keeps the picker open and creates nothing.
     HWND picker = PickAndAccept(updater, locate, folder);
-    HWND ask = updater.WaitFor(kMessageDialogClass, texts::kConfirmCaption);
+    HWND ask = updater.WaitFor(names::kMessageDialogClass, texts::kConfirmCaption);
     Check(TextOf(GetDlgItem(ask, kIdMessageText)) == texts::kCreateFolderQuestion, "wrong question");
     Answer(ask, texts::kButtonNo);
     updater.WaitGone(ask, "question");
@@ -335,7 +335,7 @@ void NewFolderIsCreatedOnYesButNotStored() {
     Check(!IsFolder(gWork + "\\new"), "created after no");
 
     Press(picker, IDOK);
-    ask = updater.WaitFor(kMessageDialogClass, texts::kConfirmCaption);
+    ask = updater.WaitFor(names::kMessageDialogClass, texts::kConfirmCaption);
     Answer(ask, texts::kButtonYes);
     updater.WaitGone(picker, "picker");
     updater.ExpectOnly({locate}, "after yes");
@@ -349,12 +349,12 @@ void EmptyPathShowsCannotCreate() {
     Updater updater;
     HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
     HWND picker = PickAndAccept(updater, locate, "");
-    HWND ask = updater.WaitFor(kMessageDialogClass, texts::kConfirmCaption);
+    HWND ask = updater.WaitFor(names::kMessageDialogClass, texts::kConfirmCaption);
     Answer(ask, texts::kButtonYes);
     updater.WaitGone(picker, "picker");
     HWND error = nullptr;
     drv::WaitUntil([&] {
-        HWND box = updater.Visible(kMessageDialogClass);
+        HWND box = updater.Visible(names::kMessageDialogClass);
         if (box && box != ask) error = box;
         return error != nullptr;
     });
@@ -374,7 +374,7 @@ void HelpExplainsAndDriveListOpensItsRoot() {
     HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
     HWND picker = OpenPicker(updater, locate);
     Press(picker, kIdPickerHelp);
-    HWND help = updater.WaitFor(kMessageDialogClass, texts::kInfoCaption);
+    HWND help = updater.WaitFor(names::kMessageDialogClass, texts::kInfoCaption);
     Check(TextOf(GetDlgItem(help, kIdMessageText)) == texts::kSelectHelpText, "wrong help text");
     Answer(help, texts::kButtonOk);
     updater.WaitGone(help, "help");
@@ -519,7 +519,7 @@ void ChangedDestinationIsUpdated() {
     updater.WaitGone(locate, "locate dialog");
     Check(ReadRecord() == after + "\\", "record holds " + ReadRecord());
     Press(main, kIdMainButton1);
-    HWND done = updater.WaitFor(kMessageDialogClass, texts::kInfoCaption);
+    HWND done = updater.WaitFor(names::kMessageDialogClass, texts::kInfoCaption);
     Check(TextOf(GetDlgItem(done, kIdMessageText)) == texts::kUpdateDone, "no completion message");
     Answer(done, texts::kButtonOk);
     Check(updater.WaitExit() == 0, "exit code not 0");

@@ -44,7 +44,7 @@ struct Updater {
         return button1 && label6;
     }
     std::string Label() { return TextOf(label6); }
-    HWND Box() { return running.Window(kMessageDialogClass, nullptr, false); }
+    HWND Box() { return running.Window(names::kMessageDialogClass, nullptr, false); }
     bool Exited(int timeoutMs) { return running.process.WaitExit(timeoutMs) != -1; }
 
     // The buttons as the Idle state leaves them.

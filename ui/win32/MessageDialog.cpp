@@ -6,6 +6,7 @@
 
 #include "platform/win32/Owned.h"
 #include "resources/Layouts.h"
+#include "resources/Names.h"
 #include "ui/MessageLayout.h"
 #include "ui/win32/Window.h"
 
@@ -102,7 +103,7 @@ void PlaceParts(HWND box, const char* text, const MessageButton* buttons, int bu
 
     MessageLayout layout = LayOutMessage(textRect.right - textRect.left,
                                          textRect.bottom - textRect.top, captionWidth, buttonCount);
-    auto place = [box](int id, const Box& at) {
+    auto place = [box](int id, const Bounds& at) {
         SetWindowPos(GetDlgItem(box, id), nullptr, at.x, at.y, at.width, at.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     };
@@ -134,7 +135,7 @@ HWND CreateParts(HWND box, MessageIcon icon, const char* text, const MessageButt
 
     HWND focus = nullptr;
     for (int i = 0; i < buttonCount; ++i) {
-        HWND button = CreateControl(box, {Kind::Button, kIdMessageButtonFirst + i, 0, 0, 0, 0,
+        HWND button = CreateControl(box, {ControlKind::Button, kIdMessageButtonFirst + i, 0, 0, 0, 0,
                                           buttons[i].caption, i});
         if (!button) return nullptr;
         if (buttons[i].isDefault) {
@@ -152,10 +153,10 @@ int ShowMessageDialog(HWND owner, const char* caption, MessageIcon icon, const c
                       const MessageButton* buttons, int buttonCount) {
     if (buttonCount > kMaxMessageButtons) buttonCount = kMaxMessageButtons;
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    if (!RegisterLayoutClass(instance, kMessageDialogClass, MessageDialogProc)) return kMessageClosed;
+    if (!RegisterLayoutClass(instance, names::kMessageDialogClass, MessageDialogProc)) return kMessageClosed;
 
     MessageDialogState state = {buttons, buttonCount, kMessageClosed, false, nullptr};
-    HWND box = CreateWindowExA(kExStyle, kMessageDialogClass, caption, kStyle, 0, 0, 0, 0, owner,
+    HWND box = CreateWindowExA(kExStyle, names::kMessageDialogClass, caption, kStyle, 0, 0, 0, 0, owner,
                                nullptr, instance, &state);
     if (!box) return kMessageClosed;
     SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);

@@ -96,7 +96,7 @@ HFONT WindowFont() {
 }
 
 HWND CreateControl(HWND parent, const ControlLayout& control) {
-    // By Kind: the class and the style of each control.
+    // By ControlKind: the class and the style of each control.
     struct KindStyle {
         const char* className;
         DWORD style;
@@ -114,21 +114,21 @@ HWND CreateControl(HWND parent, const ControlLayout& control) {
         {"LISTBOX", WS_DISABLED | WS_VSCROLL | LBS_SORT | LBS_NOINTEGRALHEIGHT},
         {"COMBOBOX", WS_VSCROLL | CBS_DROPDOWNLIST},
     };
-    static_assert(sizeof kKinds / sizeof kKinds[0] == static_cast<int>(Kind::DropList) + 1, "one per Kind");
+    static_assert(sizeof kKinds / sizeof kKinds[0] == static_cast<int>(ControlKind::DropList) + 1, "one per ControlKind");
     const KindStyle& kind = kKinds[static_cast<int>(control.kind)];
     const char* caption = control.caption;
     DWORD style = WS_CHILD | WS_VISIBLE | kind.style;
     int width = control.width;
-    if (control.kind == Kind::Label) {
+    if (control.kind == ControlKind::Label) {
         RECT client;
         GetClientRect(parent, &client);
         if (client.right - control.x > width) width = client.right - control.x;
     }
     // A bitmap static would take its caption for a resource name.
-    if (control.kind == Kind::Image) caption = nullptr;
+    if (control.kind == ControlKind::Image) caption = nullptr;
     if (control.tab >= 0) style |= WS_TABSTOP;
     // Fields and lists sit sunken in the dialog face.
-    bool sunken = control.kind >= Kind::Edit && control.kind <= Kind::FileList;
+    bool sunken = control.kind >= ControlKind::Edit && control.kind <= ControlKind::FileList;
     HWND window = CreateWindowExA(sunken ? WS_EX_CLIENTEDGE : 0, kind.className, caption, style, control.x, control.y, width,
                                   control.height, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
