@@ -6,11 +6,8 @@
 #include "locate/InstallRecord.h"
 #include "platform/Text.h"
 #include "resources/Names.h"
-#include "resources/Texts.h"
 
 namespace {
-
-constexpr size_t kProgressCapacity = sizeof texts::kSearchingPrefix + kSearchPathCapacity;
 
 // One level of the walk: where its folder's path ends in the shared path
 // buffer and, once asked, the folder's identity.
@@ -64,9 +61,7 @@ bool ClosesCycle(Walk& walk, WalkLevel& self) {
 }
 
 void ShowFolderBegun(Walk& walk) {
-    char line[kProgressCapacity];
-    TextBuilder(line, sizeof line).Append(texts::kSearchingPrefix).Append(walk.path);
-    walk.view.ShowProgress(line);
+    walk.view.ShowProgress(walk.path);
     walk.view.PumpMessages();
     SearchState& state = walk.state;
     if (!state.abandoned && walk.view.Ended()) {

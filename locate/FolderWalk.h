@@ -33,8 +33,9 @@ public:
     // Running: the button reads "中止" and the other two are disabled;
     // otherwise it reads "自動検索" and they are enabled.
     virtual void ShowRunning(bool running) = 0;
-    // Sets the progress line and repaints the dialog at once.
-    virtual void ShowProgress(const char* line) = 0;
+    // Sets the progress line to "検索中 " and folder, and repaints the
+    // dialog at once.
+    virtual void ShowProgress(const char* folder) = 0;
     // Handles every pending message; button clicks and the close box re-enter
     // the dialog from here.
     virtual void PumpMessages() = 0;

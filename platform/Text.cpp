@@ -23,16 +23,15 @@ size_t LastCharOffset(const char* text, size_t length, const CodePage& codePage)
     return last;
 }
 
-TextBuilder::TextBuilder(char* buffer, size_t capacity, const CodePage& codePage)
-    : buffer_(buffer), capacity_(capacity), codePage_(codePage) {
+TextBuilder::TextBuilder(char* buffer, size_t capacity) : buffer_(buffer), capacity_(capacity) {
     if (capacity_ > 0) buffer_[0] = '\0';
 }
 
-TextBuilder& TextBuilder::Append(const char* text) {
-    return AppendBytes(text, strlen(text));
+TextBuilder& TextBuilder::Append(const char* text, const CodePage& codePage) {
+    return AppendBytes(text, strlen(text), codePage);
 }
 
-TextBuilder& TextBuilder::AppendBytes(const char* bytes, size_t count) {
+TextBuilder& TextBuilder::AppendBytes(const char* bytes, size_t count, const CodePage& codePage) {
     if (capacity_ == 0) {
         overflowed_ = overflowed_ || count > 0;
         return *this;
@@ -44,7 +43,7 @@ TextBuilder& TextBuilder::AppendBytes(const char* bytes, size_t count) {
         // Keep whole characters only: find the last character start that fits.
         take = 0;
         for (size_t i = 0; i < count;) {
-            size_t width = codePage_.Width(bytes + i, count - i);
+            size_t width = codePage.Width(bytes + i, count - i);
             if (i + width > room) break;
             i += width;
             take = i;

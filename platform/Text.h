@@ -69,19 +69,19 @@ constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<ch
 size_t LastCharOffset(const char* text, size_t length, const CodePage& codePage = SystemCodePage());
 
 // Appends into a fixed buffer, always NUL-terminated. An append that would not
-// fit is cut at a whole character and marks the builder as overflowed.
+// fit is cut at a whole character of its code page (the system's unless
+// told) and marks the builder as overflowed.
 class TextBuilder {
 public:
-    TextBuilder(char* buffer, size_t capacity, const CodePage& codePage = SystemCodePage());
-    TextBuilder& Append(const char* text);
-    TextBuilder& AppendBytes(const char* bytes, size_t count);
+    TextBuilder(char* buffer, size_t capacity);
+    TextBuilder& Append(const char* text, const CodePage& codePage = SystemCodePage());
+    TextBuilder& AppendBytes(const char* bytes, size_t count, const CodePage& codePage = SystemCodePage());
     bool Overflowed() const { return overflowed_; }
     size_t Length() const { return length_; }
 
 private:
     char* buffer_;
     size_t capacity_;
-    const CodePage& codePage_;
     size_t length_ = 0;
     bool overflowed_ = false;
 };

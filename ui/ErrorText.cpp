@@ -6,16 +6,22 @@
 #include "platform/Path.h"
 #include "platform/Text.h"
 
-void FinishErrorMessage(const char* message, char* out, size_t capacity) {
-    TextBuilder text(out, capacity);
-    text.Append(message);
-    size_t length = strlen(message);
-    if (length == 0) return;
+ShownText ShownError(const Error& error) {
+    const char* text = error.Text();
+    size_t length = strlen(text);
+    ShownText shown;
+    shown.Add(text, error.NameStart(), TextSource::kProgram);
+    shown.Add(text + error.NameStart(), error.NameEnd() - error.NameStart(), TextSource::kSystem);
+    shown.Add(text + error.NameEnd(), length - error.NameEnd(), TextSource::kProgram);
+    if (length == 0) return shown;
     // Comparing the last character with "." byte by byte is decided by its
-    // first byte: "." is one byte, and no lead byte equals it. Every message
-    // ends in the program's own text.
-    unsigned char first = static_cast<unsigned char>(message[LastCharOffset(message, length, kProgramCodePage)]);
-    if (first > '.') text.Append(".");
+    // first byte: "." is one byte, and no lead byte equals it.
+    bool endsInName = error.NameEnd() == length && error.NameEnd() > error.NameStart();
+    const CodePage& codePage = endsInName ? SystemCodePage() : kProgramCodePage;
+    size_t from = endsInName ? error.NameStart() : error.NameEnd();
+    unsigned char first = static_cast<unsigned char>(text[from + LastCharOffset(text + from, length - from, codePage)]);
+    if (first > '.') shown.Add(".", TextSource::kProgram);
+    return shown;
 }
 
 void AppTitleFromModulePath(const char* path, char* out, size_t capacity) {

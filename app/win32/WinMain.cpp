@@ -4,6 +4,7 @@
 #include "app/win32/MainWindow.h"
 #include "locate/win32/LocateDialog.h"
 #include "platform/win32/DllSearch.h"
+#include "platform/Text.h"
 #include "platform/win32/Owned.h"
 #include "resources/Names.h"
 #include "ui/win32/ErrorDisplay.h"
@@ -12,6 +13,10 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // Before anything that may load a DLL.
     LimitDllSearchToSystem();
+
+    // Paths, listed names and typed text come in the system's code page:
+    // its lead bytes, not Shift-JIS's, tell where a "\" is a separator.
+    SetSystemCodePage(CodePage::FromSystem(GetACP(), [](unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }));
 
     // A stale code from start-up must not pass for "already exists".
     SetLastError(0);

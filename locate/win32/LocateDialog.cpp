@@ -15,6 +15,7 @@
 #include "ui/win32/ErrorDisplay.h"
 #include "ui/win32/MessageDialog.h"
 #include "ui/win32/Window.h"
+#include "ui/win32/WindowText.h"
 
 LocateDialog Form3;
 
@@ -27,14 +28,14 @@ SearchState g_search;
 // mid-walk. False when the program was asked to quit.
 bool PumpPendingMessages() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekNextMessage(msg)) {
         if (msg.message == WM_QUIT) {  // not ours to eat: the main loop needs it
             PostQuitMessage(static_cast<int>(msg.wParam));
             return false;
         }
         if (TranslateDialogKeys(msg)) continue;
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchWindowMessage(msg);
     }
     return true;
 }
@@ -44,14 +45,14 @@ public:
     explicit DialogSearchView(LocateDialog& dialog) : dialog_(dialog) {}
 
     void ShowRunning(bool running) override {
-        SetWindowTextA(dialog_.button1, running ? texts::kStopSearch : texts::kAutoSearch);
+        SetShownText(dialog_.button1, running ? texts::kStopSearch : texts::kAutoSearch);
         EnableWindow(dialog_.button2, !running);
         EnableWindow(dialog_.button3, !running);
     }
-    void ShowProgress(const char* line) override {
+    void ShowProgress(const char* folder) override {
         // The label invalidates only itself; painting just that now is the
         // whole cost a folder pays for being shown.
-        SetWindowTextA(dialog_.label6, line);
+        SetShownText(dialog_.label6, ShownText(texts::kSearchingPrefix).Add(folder, TextSource::kSystem));
         UpdateWindow(dialog_.window);
     }
     void PumpMessages() override {
@@ -133,7 +134,7 @@ LRESULT CALLBACK LocateDialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         KeepFocusOnActivate(hwnd, wp, Form3.focus);
         return 0;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefaultWindowProc(hwnd, msg, wp, lp);
 }
 
 }  // namespace

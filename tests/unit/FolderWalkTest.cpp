@@ -21,9 +21,9 @@ public:
         buttonSaysStop = running;
         events.push_back(running ? "running" : "idle");
     }
-    void ShowProgress(const char* line) override {
-        label6 = line;
-        events.push_back(line);
+    void ShowProgress(const char* folder) override {
+        label6 = Progress(folder);
+        events.push_back(label6);
     }
     void PumpMessages() override {
         ++pumps;

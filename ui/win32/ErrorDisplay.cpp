@@ -12,8 +12,6 @@ void ShowError(HWND owner, const Error& error) {
     char title[kPathCapacity];
     AppTitleFromModulePath(path, title, sizeof title);
 
-    char message[kShownErrorCapacity];
-    FinishErrorMessage(error.Text(), message, sizeof message);
     const MessageButton ok[] = {{texts::kButtonOk, true, true}};
-    ShowMessageDialog(owner, title, MessageIcon::Error, message, ok, 1);
+    ShowMessageDialog(owner, ShownText::System(title), MessageIcon::Error, ShownError(error), ok, 1);
 }
