@@ -191,6 +191,23 @@ TEST(FolderTree, TypedNameIsMadeFullAgainstTheShownFolder) {
     for (const auto& c : cases) EXPECT_EQ(p.Full(c.typed), c.full) << c.typed;
 }
 
+// On a Western system "à" (0xE0) is a letter, not a lead byte swallowing
+// the "\" after it: ".." leaves "sub", not the whole of "Jeux à\sub".
+TEST(FolderTree, TypedDotsUnderAWesternNameEndingInALeadByteOfShiftJis) {
+    CodePage saved = SystemCodePage();
+    SetSystemCodePage(CodePage::Known(1252));
+    {
+        Picker p;
+        p.disk.Folder("C:\\Jeux \xE0\\sub");
+        ASSERT_TRUE(p.tree.Open("C:\\Jeux \xE0"));
+        EXPECT_EQ(p.tree.AncestorCount(), 2u);
+        EXPECT_EQ(p.Full("sub\\..\\Vesperlin"), "C:\\Jeux \xE0\\Vesperlin");
+        EXPECT_EQ(p.Full("C:\\Jeux \xE0\\sub\\..\\Vesperlin"), "C:\\Jeux \xE0\\Vesperlin");
+        EXPECT_EQ(p.Path(2), "C:\\Jeux \xE0\\sub");
+    }
+    SetSystemCodePage(saved);
+}
+
 TEST(FolderTree, TypedNameTooLongOrNothingShownIsRefused) {
     Picker p;
     EXPECT_EQ(p.Full("Game"), "<none>");  // no folder shown yet

@@ -119,3 +119,56 @@ TEST(TextRules, ErrorFillsOnePlaceholderAndKeepsTrailBytes) {
     EXPECT_FALSE(Error());
     EXPECT_TRUE(Error::Make("x"));
 }
+
+namespace {
+
+// Runs a case as a system whose ANSI code page is id would.
+class UsingCodePage {
+public:
+    explicit UsingCodePage(unsigned id) : saved_(SystemCodePage()) { SetSystemCodePage(CodePage::Known(id)); }
+    ~UsingCodePage() { SetSystemCodePage(saved_); }
+
+private:
+    CodePage saved_;
+};
+
+}  // namespace
+
+// A byte that begins a double-byte character in one code page is a letter in
+// another: "à" (0xE0) and "ü" (0xFC) in 1252 are lead bytes in 932, and a
+// "\" after them is a trail byte there but a separator here.
+TEST(PathRules, SeparatorsFollowTheSystemsLeadBytes) {
+    const struct {
+        unsigned codePage;
+        unsigned char first, last;  // its lead bytes
+    } codePages[] = {{932, 0x81, 0x9F}, {932, 0xE0, 0xFC}, {936, 0x81, 0xFE}, {1252, 0, 0}};
+    for (unsigned id : {932u, 936u, 1252u}) {
+        UsingCodePage system(id);
+        for (unsigned b = 0x80; b <= 0xFF; ++b) {
+            bool lead = false;
+            for (const auto& range : codePages) lead = lead || (range.codePage == id && b >= range.first && b <= range.last);
+            const std::string name = "a" + std::string(1, static_cast<char>(b));
+            const std::string path = "C:\\" + name + "\\c";
+            EXPECT_EQ(SystemCodePage().IsLeadByte(static_cast<unsigned char>(b)), lead) << id << " " << b;
+            EXPECT_EQ(EndsWithBackslash((name + "\\").c_str()), !lead) << id << " " << b;
+            EXPECT_EQ(PathSteps(path.c_str(), nullptr, 0), lead ? 2u : 3u) << id << " " << b;
+            EXPECT_EQ(LastNameOffset(path.c_str()), lead ? 3u : 6u) << id << " " << b;
+            char cut[3];  // room for two bytes: "a" and the byte, or "a" alone
+            TextBuilder(cut, sizeof cut).Append((name + "x").c_str());
+            EXPECT_EQ(std::string(cut), lead ? "a" : name) << id << " " << b;
+        }
+    }
+}
+
+TEST(PathRules, WesternNameEndingInALeadByteOfShiftJisKeepsItsSeparator) {
+    UsingCodePage western(1252);
+    // "C:\Jeux à\sub" and "D:\Spiele\Jürgen\Vesperlin".
+    const std::vector<std::string> steps = {"C:\\|C:\\", "Jeux \xE0|C:\\Jeux \xE0", "sub|C:\\Jeux \xE0\\sub"};
+    EXPECT_EQ(StepNames("C:\\Jeux \xE0\\sub"), steps);
+    EXPECT_TRUE(EndsWithBackslash("D:\\Spiele\\J\xFC\\"));
+    char joined[kPathCapacity];
+    ASSERT_TRUE(JoinPath(joined, sizeof joined, "D:\\Spiele\\J\xFCrgen", "Vesperlin"));
+    EXPECT_STREQ(joined, "D:\\Spiele\\J\xFCrgen\\Vesperlin");
+    ASSERT_TRUE(JoinPath(joined, sizeof joined, "C:\\Jeux \xE0\\", "x"));
+    EXPECT_STREQ(joined, "C:\\Jeux \xE0\\x");  // no second separator
+}
