@@ -24,7 +24,7 @@ Error AdoptChangedFolder(Registry& registry, char* installDir) {
 
 Error UpdateTargetPath(const char* installDir, char* out, size_t capacity) {
     if (capacity > 0) out[0] = '\0';
-    if (installDir[0] == '\0') return Error::Make(texts::kNoInstallFolder);
+    if (!IsFullPath(installDir)) return Error::Make(texts::kNoInstallFolder);
     TextBuilder target(out, capacity);
     target.Append(installDir);
     // The record always ends in "\" when this program wrote it; one written

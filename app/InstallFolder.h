@@ -22,6 +22,7 @@ Error AdoptChangedFolder(Registry& registry, char* installDir);
 constexpr size_t kUpdateTargetCapacity = kPathCapacity + 1 + sizeof names::kTargetFile;
 
 // installDir followed by the game's file name, with a "\" between them when
-// installDir lacks its closing one. An empty installDir is refused: the
-// target would be a bare name in whatever the current folder is.
+// installDir lacks its closing one. An installDir that is empty or not a
+// full path ("X:\..." or "\\server\share\...") is refused as no folder
+// at all: the target would be found from whatever the current folder is.
 Error UpdateTargetPath(const char* installDir, char* out, size_t capacity);

@@ -59,11 +59,11 @@ bool Replaceable(PathKind kind, uint32_t attributes) {
 }
 
 // Power lost mid-update leaves side files; after a hundred of them no name
-// would be free. Unfinished new contents always go. A backup goes only while
-// the target exists: without the target it may be the only copy of the old
-// file, so it is put back first. Nothing else is touched.
-PathKind ClearStaleSideFiles(FileSystem& fs, const char* target, const SideNames& names,
-                             PathKind kind, uint32_t* attributes) {
+// would be free. Unfinished new contents always go. Without the target a
+// backup may be the only copy of the old file: it is put back first.
+// Nothing else is touched.
+PathKind ClearUnfinishedSideFiles(FileSystem& fs, const char* target, const SideNames& names, PathKind kind,
+                                  uint32_t* attributes) {
     char side[kSideNameCapacity];
     if (kind == PathKind::kMissing) {
         for (int n = 0; n < kSideNameTries; ++n) {
@@ -75,9 +75,18 @@ PathKind ClearStaleSideFiles(FileSystem& fs, const char* target, const SideNames
     }
     for (int n = 0; n < kSideNameTries; ++n) {
         if (names.Form(n, kNewTag, side)) fs.Remove(side);
-        if (Replaceable(kind, *attributes) && kind == PathKind::kFile && names.Form(n, kBackupTag, side)) fs.Remove(side);
     }
     return kind;
+}
+
+// Backups go only once the new file is in place: until then one of them may
+// be the only good copy of the game (a file that appeared at the target
+// since need not be the game at all). One that refuses to go harms nothing.
+void RemoveBackups(FileSystem& fs, const SideNames& names) {
+    char side[kSideNameCapacity];
+    for (int n = 0; n < kSideNameTries; ++n) {
+        if (names.Form(n, kBackupTag, side)) fs.Remove(side);
+    }
 }
 
 // Leaves the new file created and open in temp.
@@ -138,8 +147,6 @@ Error MoveIntoPlace(FileSystem& fs, const SideNames& names, const char* temp, co
         if (!fs.Rename(backup, target)) return Error::Make(texts::kOldFileLeftAs, backup);
         return cannotCreate;
     }
-    // The update is done; a backup that refuses to go harms nothing.
-    fs.Remove(backup);
     return {};
 }
 
@@ -156,7 +163,7 @@ Error ReplaceFileContents(FileSystem& fs, const char* targetPath, const void* by
     bool refused = !Replaceable(kind, attributes) ||
                    (kind == PathKind::kFile && !fs.CanOpenExclusively(targetPath));
     if (!refused) {
-        kind = ClearStaleSideFiles(fs, targetPath, names, kind, &attributes);
+        kind = ClearUnfinishedSideFiles(fs, targetPath, names, kind, &attributes);
         refused = !Replaceable(kind, attributes);
     }
     char temp[kSideNameCapacity];
@@ -164,11 +171,17 @@ Error ReplaceFileContents(FileSystem& fs, const char* targetPath, const void* by
         return Error::Make(texts::kCannotCreateFile, targetPath);
     }
     Error e = WriteAndClose(fs, bytes, size);
-    // A hidden or system game file stays so; a new file takes the defaults.
-    if (!e && kind == PathKind::kFile && !fs.SetAttributes(temp, attributes & kPassedOnAttributes)) {
+    // A hidden or system game file stays so; a file just written is one a
+    // backup program should take, whatever the old one's archive bit said.
+    uint32_t kept = kind == PathKind::kFile ? attributes & kPassedOnAttributes : 0;
+    if (!e && !fs.SetAttributes(temp, kept | kAttributeArchive)) {
         e = Error::Make(texts::kCannotCreateFile, targetPath);
     }
     if (!e) e = MoveIntoPlace(fs, names, temp, targetPath, kind == PathKind::kFile);
-    if (e) fs.Remove(temp);
-    return e;
+    if (e) {
+        fs.Remove(temp);
+        return e;
+    }
+    RemoveBackups(fs, names);
+    return {};
 }

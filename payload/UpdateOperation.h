@@ -9,8 +9,9 @@
 #include "platform/FileSystem.h"
 
 // Decodes container (the resource containerName) in memory, checks the result
-// against checksum when the program carries one, then replaces targetPath
-// with it. A damaged payload fails before the file system is asked anything;
-// any later failure leaves the old file as it was (ReplaceFileContents).
+// against checksum (the resource "EXECRC") when the program carries one, then
+// replaces targetPath with it. A damaged payload or checksum resource fails
+// before the file system is asked anything; any later failure leaves the old
+// file as it was (ReplaceFileContents).
 Error UpdateFile(FileSystem& fs, const char* targetPath, ByteSource& container, const char* containerName,
                  const ResourceBytes& checksum);

@@ -33,9 +33,11 @@ size_t RootLength(const char* path) {
 }
 
 bool IsFullPath(const char* path) {
-    bool drive = IsAsciiLetter(path[0]) && path[1] == ':' && IsSeparator(path[2]);
-    bool unc = IsSeparator(path[0]) && IsSeparator(path[1]);
-    return drive || unc;
+    if (IsAsciiLetter(path[0]) && path[1] == ':') return IsSeparator(path[2]);
+    if (!IsSeparator(path[0]) || !IsSeparator(path[1])) return false;
+    // "\\server\share": a server and a share, each named.
+    size_t server = SkipName(path, 2);
+    return server > 2 && IsSeparator(path[server]) && SkipName(path, server + 1) > server + 1;
 }
 
 bool EndsWithBackslash(const char* path) {

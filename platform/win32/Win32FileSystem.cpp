@@ -6,7 +6,13 @@
 
 #include "platform/Path.h"
 #include "platform/Text.h"
+#include "platform/win32/MoveErrors.h"
 #include "platform/win32/Owned.h"
+
+static_assert(kErrorInvalidFunction == ERROR_INVALID_FUNCTION && kErrorAccessDenied == ERROR_ACCESS_DENIED &&
+                  kErrorSharingViolation == ERROR_SHARING_VIOLATION && kErrorNotSupported == ERROR_NOT_SUPPORTED &&
+                  kErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED,
+              "the system's own codes");
 
 namespace {
 
@@ -172,14 +178,7 @@ MoveStatus Win32FileSystem::MoveReplacing(const char* from, const char* to) {
     if (moveFileEx(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return MoveStatus::kOk;
     }
-    switch (GetLastError()) {
-    case ERROR_CALL_NOT_IMPLEMENTED:
-        return MoveStatus::kUnsupported;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_ACCESS_DENIED:
-        return MoveStatus::kBusy;
-    }
-    return MoveStatus::kFailed;
+    return MoveStatusOfError(GetLastError());
 }
 
 bool Win32FileSystem::Rename(const char* from, const char* to) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "fakes/FakeFileSystem.h"
+#include "platform/win32/MoveErrors.h"
 
 namespace {
 
@@ -160,10 +161,41 @@ TEST(ReplaceFile, BackupLeftWithoutTargetIsPutBackNotRemoved) {
             Error error = Replace(store);
             EXPECT_EQ(error.Text(), variant == kWriteFails ? kWriteError : "") << replacingMove;
             EXPECT_EQ(store.Read(kTarget), variant == kWriteFails ? "MZ old build" : kNew) << replacingMove;
-            // A backup that did not come back is kept.
-            EXPECT_EQ(store.Read(backup), variant == kPutBackFails ? "MZ old build" : "<missing>");
-            EXPECT_EQ(store.FileCount(), variant == kPutBackFails ? 3u : 2u) << replacingMove << variant;
+            // A backup that did not come back goes once the new file is in.
+            EXPECT_EQ(store.Read(backup), "<missing>");
+            EXPECT_EQ(store.FileCount(), 2u) << replacingMove << variant;
         }
+    }
+}
+
+// After a double failure on the rename path the game lives on as a backup;
+// another file may then appear at the target (a user's copy, a half-finished
+// install). Until a new file is in place that backup is the only good copy.
+TEST(ReplaceFile, StaleBackupStaysUntilTheNewFileIsInPlace) {
+    const std::string backup = std::string(kTarget) + ".~00b";
+    const struct {
+        const char* what;
+        bool replacingMove;
+        const char* failing;  // the operation that fails, or "": the update works
+        int skip;
+    } cases[] = {
+        {"the write fails", true, "Write", 0},
+        {"the write fails, rename path", false, "Write", 0},
+        {"the move fails", true, "MoveReplacing", 0},
+        {"the new file cannot be renamed in", false, "Rename", 1},
+        {"the update works", true, "", 0},
+        {"the update works, rename path", false, "", 0},
+    };
+    for (const auto& c : cases) {
+        FakeFileSystem store = Installed(c.replacingMove);
+        store.Put(backup, "MZ good old game");
+        store.Put(kTarget, "appeared since");
+        store.FailOperation(c.failing, c.skip);
+        Error error = Replace(store);
+        bool updated = c.failing[0] == '\0';
+        EXPECT_EQ(static_cast<bool>(error), !updated) << c.what;
+        EXPECT_EQ(store.Read(backup), updated ? "<missing>" : "MZ good old game") << c.what;
+        EXPECT_EQ(store.Read(kTarget), updated ? kNew : "appeared since") << c.what;
     }
 }
 
@@ -185,16 +217,45 @@ TEST(ReplaceFile, BackupThatCannotComeBackIsNamedAndNeverReportedAsDone) {
     EXPECT_EQ(store.FileCount(), 2u);
 }
 
-TEST(ReplaceFile, HiddenSystemAndArchiveAttributesPassToTheNewFile) {
+// Hidden and system stay with the game's file; archive is set whatever the
+// old file said: a file just written is one a backup program should take.
+TEST(ReplaceFile, HiddenAndSystemPassToTheNewFileWhichIsMarkedForBackup) {
+    const uint32_t kArchive = kAttributeArchive;
+    const struct {
+        bool existing;
+        uint32_t old, now;
+    } cases[] = {
+        {true, 0, kArchive},
+        {true, kArchive, kArchive},
+        {true, kAttributeHidden, kAttributeHidden | kArchive},
+        {true, kAttributeHidden | kAttributeSystem | kArchive, kAttributeHidden | kAttributeSystem | kArchive},
+        {false, 0, kArchive},
+    };
     for (bool replacingMove : {true, false}) {
-        for (uint32_t attributes : {0u, kAttributeHidden, kAttributeHidden | kAttributeSystem | kAttributeArchive}) {
+        for (const auto& c : cases) {
             FakeFileSystem store = Installed(replacingMove);
-            store.GiveAttributes(kTarget, attributes);
+            if (c.existing) store.GiveAttributes(kTarget, c.old);
+            else store.Remove(kTarget);
             EXPECT_FALSE(Replace(store));
             EXPECT_EQ(store.Read(kTarget), kNew);
-            EXPECT_EQ(store.AttributesOf(kTarget), attributes) << replacingMove << attributes;
+            EXPECT_EQ(store.AttributesOf(kTarget), c.now) << replacingMove << " " << c.old;
         }
     }
+}
+
+// What a failed replacing move says decides between waiting, the rename path
+// and giving up; a 9x driver may say "not supported" in three ways.
+TEST(ReplaceFile, MoveErrorsOfASystemWithoutTheMoveTakeTheRenamePath) {
+    const struct {
+        unsigned long error;
+        MoveStatus status;
+    } cases[] = {
+        {kErrorCallNotImplemented, MoveStatus::kUnsupported}, {kErrorInvalidFunction, MoveStatus::kUnsupported},
+        {kErrorNotSupported, MoveStatus::kUnsupported},       {kErrorSharingViolation, MoveStatus::kBusy},
+        {kErrorAccessDenied, MoveStatus::kBusy},              {2 /* file not found */, MoveStatus::kFailed},
+        {112 /* disk full */, MoveStatus::kFailed},
+    };
+    for (const auto& c : cases) EXPECT_EQ(MoveStatusOfError(c.error), c.status) << c.error;
 }
 
 TEST(ReplaceFile, MoveHeldByAScannerIsRetriedForAboutTwoSeconds) {

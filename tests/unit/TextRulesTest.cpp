@@ -51,7 +51,8 @@ TEST(PathRules, OnlyDriveAndNetworkPathsAreFull) {
         EXPECT_TRUE(IsFullPath(full)) << full;
     }
     // Each of these depends on the current drive or folder.
-    for (const char* relative : {"", "Game", "..\\Game", "\\Game", "C:", "C:Game", "ソ\\x"}) {
+    for (const char* relative : {"", "Game", "..\\Game", "\\Game", "C:", "C:Game", "ソ\\x", "\\\\server",
+                                 "\\\\server\\", "\\\\\\share"}) {
         EXPECT_FALSE(IsFullPath(relative)) << relative;
     }
 }
