@@ -73,22 +73,31 @@ TEST(UpdateOperation, DamagedPayloadNeverReachesTheDisk) {
     flipped[container.size() / 2] ^= 0x01;  // decodes, to the wrong bytes
     std::string otherGame = game;
     otherGame[7] ^= 0x20;
+    // Named: the cases point into them.
+    const std::string good = ChecksumOf(game);
+    const std::string other = ChecksumOf(otherGame);
+    const std::string shortOne = good.substr(0, 3);
+    const ResourceBytes unreadable = {ResourceState::kUnreadable, nullptr, 0};
+    const char* kExe = names::kPayloadResource;
+    const char* kCrc = names::kChecksumResource;
     const struct {
         const char* what;
         std::string container;
-        std::string checksum;
+        ResourceBytes checksum;
+        const char* damaged;
     } cases[] = {
-        {"cut short", container.substr(0, container.size() / 2), ChecksumOf(game)},
-        {"cut short, no checksum to tell", container.substr(0, container.size() / 2), ""},
-        {"header only", container.substr(0, 8), ChecksumOf(game)},
-        {"one coded byte flipped", flipped, ChecksumOf(game)},
-        {"the checksum of another build", container, ChecksumOf(otherGame)},
+        {"cut short", container.substr(0, container.size() / 2), Loaded(good), kExe},
+        {"cut short, no checksum to tell", container.substr(0, container.size() / 2), ResourceBytes{}, kExe},
+        {"header only", container.substr(0, 8), Loaded(good), kExe},
+        {"one coded byte flipped", flipped, Loaded(good), kExe},
+        {"the checksum of another build", container, Loaded(other), kExe},
+        {"a checksum resource that cannot be loaded", container, unreadable, kCrc},
+        {"a checksum resource of 3 bytes", container, Loaded(shortOne), kCrc},
     };
-    const std::string damaged = Error::Make(texts::kResourceDamaged, names::kPayloadResource).Text();
     for (const auto& c : cases) {
         FakeFileSystem fs = Installed();
-        Error e = Update(fs, c.container, c.checksum.empty() ? ResourceBytes{} : Loaded(c.checksum));
-        EXPECT_EQ(e.Text(), damaged) << c.what;
+        Error e = Update(fs, c.container, c.checksum);
+        EXPECT_EQ(e.Text(), std::string(Error::Make(texts::kResourceDamaged, c.damaged).Text())) << c.what;
         EXPECT_EQ(fs.Calls(), 0) << c.what;
         EXPECT_EQ(fs.Read(kTarget), kOld) << c.what;
         EXPECT_EQ(fs.FileCount(), 2u) << c.what;
