@@ -14,10 +14,20 @@ public:
 
     // The code pages whose lead bytes are known here (932, 936, 949, 950);
     // any other is single-byte.
-    static constexpr CodePage Known(unsigned id) { return CodePage(id, KnownLeadBytes); }
+    static constexpr CodePage Known(unsigned id) {
+        CodePage codePage(id);
+        for (unsigned c = 0; c < 256; ++c) {
+            if (KnownLeadByte(id, c)) codePage.lead_[c >> 5] |= 1u << (c & 31);
+        }
+        return codePage;
+    }
     // A code page whose lead bytes the system tells, one byte at a time.
     static CodePage FromSystem(unsigned id, bool (*isLeadByte)(unsigned char)) {
-        return CodePage(id, [isLeadByte](unsigned, unsigned c) { return isLeadByte(static_cast<unsigned char>(c)); });
+        CodePage codePage(id);
+        for (unsigned c = 0; c < 256; ++c) {
+            if (isLeadByte(static_cast<unsigned char>(c))) codePage.lead_[c >> 5] |= 1u << (c & 31);
+        }
+        return codePage;
     }
 
     unsigned Id() const { return id_; }
@@ -32,13 +42,8 @@ public:
     }
 
 private:
-    template <class Rule>
-    constexpr CodePage(unsigned id, Rule isLead) : id_(id) {
-        for (unsigned c = 0; c < 256; ++c) {
-            if (isLead(id, c)) lead_[c >> 5] |= 1u << (c & 31);
-        }
-    }
-    static constexpr bool KnownLeadBytes(unsigned id, unsigned c) {
+    explicit constexpr CodePage(unsigned id) : id_(id) {}
+    static constexpr bool KnownLeadByte(unsigned id, unsigned c) {
         switch (id) {
         case kShiftJis:
             return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
