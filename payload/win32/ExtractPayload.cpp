@@ -15,7 +15,7 @@ Error ExtractPayload(const char* resourceName, const char* targetPath) {
     {
         ResourceStream resource;
         if (Error e = resource.Open(resourceName)) return e;
-        if (Error e = DecodeResource(resource, decoded, resourceName)) return e;
+        if (Error e = DecodeResource(resource, decoded, resourceName, &StderrDots())) return e;
     }
     // Updaters made before the checksum carry none and stay as they were.
     // LoadResource of the program's own module is an address, not a load.

@@ -103,7 +103,6 @@ TEST(Bundle, CarriesTheGameAndKeepsEverythingElseForPe32AndPe32Plus) {
         const Resource* crc = Find(after, kRtRcdata, ResourceKey::Name("EXECRC"));
         ASSERT_TRUE(exe && crc) << name;
         EXPECT_EQ(exe->language.id, 0x411u) << name << ": the language of the EXE it replaces";
-        QuietStderr quiet;
         EXPECT_TRUE(Unpack(exe->data) == game) << name;
         ASSERT_EQ(crc->data.size(), 4u) << name;
         EXPECT_EQ(Le32(crc->data, 0), Crc32(game.data(), static_cast<uint32_t>(game.size()))) << name;

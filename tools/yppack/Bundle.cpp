@@ -209,12 +209,7 @@ void CheckBundle(const Bytes& bundled, const Bytes& game) {
         const Resource* exe = FindOne(resources, names::kPayloadResource);
         const Resource* crc = FindOne(resources, names::kChecksumResource);
         if (crc->data != Le32(Crc32(game.data(), static_cast<uint32_t>(game.size())))) throw Failure("EXECRC is not the game's CRC");
-        Bytes decoded;
-        {
-            QuietStderr quiet;
-            decoded = Unpack(exe->data);
-        }
-        if (decoded != game) throw Failure("EXE does not decode to the game");
+        if (Unpack(exe->data) != game) throw Failure("EXE does not decode to the game");
     } catch (const Failure& e) {
         throw Failure(std::string("internal error: the bundle does not read back: ") + e.what());
     }

@@ -14,16 +14,12 @@
 #include <io.h>
 #include <process.h>
 #include <windows.h>
-#define dup _dup
-#define dup2 _dup2
 #define close _close
 #define open _open
 #define getpid _getpid
-constexpr const char* kNullDevice = "NUL";
 #else
 #include <sys/stat.h>
 #include <unistd.h>
-constexpr const char* kNullDevice = "/dev/null";
 #endif
 
 namespace yppack {
@@ -369,24 +365,6 @@ TempNamer SetTempNamer(TempNamer namer) {
     TempNamer previous = tempName;
     tempName = namer;
     return previous;
-}
-
-QuietStderr::QuietStderr() {
-    fflush(stderr);
-    saved_ = dup(2);
-    int null = open(kNullDevice, O_WRONLY);
-    if (null >= 0) {
-        dup2(null, 2);
-        close(null);
-    }
-}
-
-QuietStderr::~QuietStderr() {
-    fflush(stderr);
-    if (saved_ >= 0) {
-        dup2(saved_, 2);
-        close(saved_);
-    }
 }
 
 }  // namespace yppack

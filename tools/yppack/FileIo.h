@@ -28,17 +28,4 @@ void WriteWholeFile(const std::string& path, const Bytes& bytes);
 using TempNamer = std::string (*)();
 TempNamer SetTempNamer(TempNamer namer);
 
-// Holds the standard error stream shut while it lives (the decoder's
-// progress dots are noise in a command-line tool).
-class QuietStderr {
-public:
-    QuietStderr();
-    ~QuietStderr();
-    QuietStderr(const QuietStderr&) = delete;
-    QuietStderr& operator=(const QuietStderr&) = delete;
-
-private:
-    int saved_ = -1;
-};
-
 }  // namespace yppack

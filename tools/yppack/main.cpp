@@ -52,12 +52,7 @@ int PackFile(const std::string& in, const std::string& out) {
     Progress progress = PackingProgress(data.size());
     Bytes container = Pack(data.data(), data.size(), progress);
     if (progress) fputs("\n", stderr);
-    {
-        QuietStderr quiet;
-        if (Unpack(container) != data) {
-            throw Failure("internal error: the container does not decode to " + in);
-        }
-    }
+    if (Unpack(container) != data) throw Failure("internal error: the container does not decode to " + in);
     WriteWholeFile(out, container);
     printf("%s: %zu -> %zu bytes (%.2f%%), verified\n", out.c_str(), data.size(),
            container.size(), Percent(container.size(), data.size()));
@@ -66,11 +61,7 @@ int PackFile(const std::string& in, const std::string& out) {
 
 int UnpackFile(const std::string& in, const std::string& out) {
     Bytes container = ReadWholeFile(in, kMaxContainerSize);
-    Bytes data;
-    {
-        QuietStderr quiet;
-        data = Unpack(container);
-    }
+    Bytes data = Unpack(container);
     WriteWholeFile(out, data);
     printf("%s: %zu bytes\n", out.c_str(), data.size());
     return 0;
