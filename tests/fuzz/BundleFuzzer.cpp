@@ -4,7 +4,9 @@
 //            changes nothing (no packing, so this mode runs fast);
 //   2 mod 4  the stub bundled with a game that has an icon;
 //   odd      the game bundled into a real stub, which must always work.
-// The seeds are every PE file of the unit tests' data folder.
+// The seeds are every PE file of the unit tests' data folder and stubs
+// already bundled (tests/fuzz/run); most mutations move their headers and
+// sections (PeMutator.cpp) rather than their bytes.
 // Bundling must refuse or succeed without a fault, and what it writes must
 // keep the stub's resources, decode to the game and be accepted as a stub.
 #include <stddef.h>
@@ -16,6 +18,7 @@
 #include "tools/yppack/Bundle.h"
 #include "tools/yppack/FileIo.h"
 #include "tools/yppack/PeResources.h"
+#include "tests/fuzz/PeMutator.h"
 
 namespace {
 
@@ -100,4 +103,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         abort();
     }
     return 0;
+}
+
+extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
+
+// Two mutations in three move the PE file's structure; the first byte, the
+// mode, and everything else change byte by byte.
+extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize, unsigned int seed) {
+    if (size > 1 && seed % 3 != 0) {
+        size_t changed = fuzz::MutatePe(data + 1, size - 1, maxSize - 1, seed / 3);
+        if (changed) return changed + 1;
+    }
+    return LLVMFuzzerMutate(data, size, maxSize);
 }
