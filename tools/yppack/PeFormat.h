@@ -36,7 +36,7 @@ constexpr size_t kFileCharacteristics = 4 + 18;
 constexpr size_t kOptionalHeader = 4 + 20;
 
 // From the optional header.
-constexpr size_t kMagic = 0;
+constexpr size_t kOptionalMagic = 0;
 constexpr uint16_t kPe32Magic = 0x10B;
 constexpr uint16_t kPe32PlusMagic = 0x20B;
 constexpr size_t kSizeOfInitializedData = 8;

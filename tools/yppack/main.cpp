@@ -120,7 +120,12 @@ int BundleFiles(int argc, char** argv) {
     }
     BundleReport report;
     Progress progress = PackingProgress(game.size());
-    Bytes bundled = Bundle(stub, game, report, progress);
+    Bytes bundled;
+    try {
+        bundled = Bundle(stub, game, report, progress);
+    } catch (const StubRefused& e) {
+        throw Failure("the stub " + files[0] + ": " + e.Reason());
+    }
     if (progress) fputs("\n", stderr);
     if (signing) {
         // osslsigncode works on files: the unsigned bundle waits beside OUT.
