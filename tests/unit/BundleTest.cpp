@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <ctype.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <random>
@@ -591,6 +592,9 @@ TEST_F(YppackCli, SignedBundleVerifiesAndABadKeyLeavesNoOutput) {
     Put(Path("game"), game);
     const std::string files = " " + Path("stub") + " " + Path("game") + " " + Path("out");
     Put(Path("stderr"), {});
+    // The tools' files go to a folder of the run's own, made in TMPDIR.
+    std::filesystem::create_directories(Path("tmp"));
+    const std::string tmp = "TMPDIR=" + Path("tmp") + " ";
     const size_t filesBefore = FileCount();
 
     struct Case {
@@ -603,18 +607,62 @@ TEST_F(YppackCli, SignedBundleVerifiesAndABadKeyLeavesNoOutput) {
         {"missing key", "--sign " + Path("none.p12"), "signing with"},
     };
     for (const Case& c : refused) {
-        EXPECT_NE(Run("bundle " + c.options + files), 0) << c.name;
+        EXPECT_NE(Run("bundle " + c.options + files, tmp), 0) << c.name;
         EXPECT_NE(Stderr().find(c.says), std::string::npos) << c.name << ": " << Stderr();
         EXPECT_FALSE(std::filesystem::exists(Path("out"))) << c.name;
         EXPECT_EQ(FileCount(), filesBefore) << c.name << ": a temporary file is left";
+        EXPECT_TRUE(std::filesystem::is_empty(Path("tmp"))) << c.name << ": the signing folder is left";
     }
 
-    ASSERT_EQ(Run("bundle --sign " + Path("key.p12") + " --pass-file " + Path("pass") + files), 0) << Stderr();
+    // Signing used fixed names beside OUT: links planted there were followed
+    // (their targets replaced or truncated), a file there overwritten and
+    // removed, the stub itself when it had that name.
+    namespace fs = std::filesystem;
+    Put(Path("victim"), {'v'});
+    fs::create_symlink(Path("victim"), Path("out.unsigned.signed"));
+    fs::create_symlink(Path("victim"), Path("out.unsigned.log"));
+    fs::create_symlink(Path("nowhere"), Path("out.unsigned.certs.pem"));
+    ASSERT_EQ(mkfifo(Path("out.unsigned.fifo").c_str(), 0600), 0);
+    fs::rename(Path("stub"), Path("out.unsigned"));
+    const size_t planted = FileCount();
+    ASSERT_EQ(Run("bundle --sign " + Path("key.p12") + " --pass-file " + Path("pass") + " " + Path("out.unsigned") +
+                      " " + Path("game") + " " + Path("out"),
+                  tmp),
+              0)
+        << Stderr();
     EXPECT_EQ(system(("osslsigncode verify -CAfile " + Path("cert.pem") + " -in " + Path("out") + quiet).c_str()), 0);
     Bytes out = Get(Path("out"));
     EXPECT_NO_THROW(CheckBundle(out, game));
     EXPECT_NE(ReadPeLayout(out).Directory(kSecurityDirectory).size, 0u);
-    EXPECT_EQ(FileCount(), filesBefore + 1);  // out and nothing else new
+    EXPECT_EQ(FileCount(), planted + 1);  // out and nothing else new
+    EXPECT_TRUE(fs::is_empty(Path("tmp")));
+    EXPECT_EQ(Get(Path("victim")), Bytes({'v'}));
+    EXPECT_TRUE(Get(Path("out.unsigned")) == Fixture("stub32.exe"));
+    EXPECT_FALSE(fs::exists(Path("nowhere")));
+    for (const char* name : {"out.unsigned.signed", "out.unsigned.log", "out.unsigned.certs.pem"}) {
+        EXPECT_TRUE(fs::is_symlink(Path(name))) << name;
+    }
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(Path("out.unsigned.fifo"))));
+}
+
+// Ctrl-C while osslsigncode ran left the unsigned bundle beside OUT.
+TEST_F(YppackCli, InterruptWhileSigningLeavesNothingBehind) {
+    namespace fs = std::filesystem;
+    fs::create_directories(Path("bin"));
+    fs::create_directories(Path("tmp"));
+    // A signer that interrupts yppack, then waits to be stopped.
+    const std::string signer = "#!/bin/sh\nkill -INT $PPID\nexec sleep 60\n";
+    Put(Path("bin/osslsigncode"), Bytes(signer.begin(), signer.end()));
+    fs::permissions(Path("bin/osslsigncode"), fs::perms(0755));
+    Put(Path("stub"), Fixture("stub32.exe"));
+    Put(Path("game"), RandomBytes(3000, 8));
+    Put(Path("key.p12"), RandomBytes(100, 9));
+    const size_t filesBefore = FileCount() + 1;  // and stderr
+    EXPECT_NE(Run("bundle --sign " + Path("key.p12") + " " + Path("stub") + " " + Path("game") + " " + Path("out"),
+                  "PATH=" + Path("bin") + ":$PATH TMPDIR=" + Path("tmp") + " "),
+              0);
+    EXPECT_TRUE(fs::is_empty(Path("tmp"))) << "the signing folder is left";
+    EXPECT_EQ(FileCount(), filesBefore) << "OUT or a temporary file is there";
 }
 #endif
 

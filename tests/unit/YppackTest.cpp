@@ -1,6 +1,7 @@
 // The packer: exact longest matches, round trips through the real decoder,
 // the smallest codings, and the command line refusing bad input.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -270,13 +271,57 @@ TEST_F(YppackCli, OutThatIsALinkHasTheFileItPointsToReplaced) {
     EXPECT_TRUE(fs::is_symlink(Path("sub/hop")));
     ASSERT_EQ(Run("unpack " + Path("target") + " " + Path("plain")), 0) << Stderr();
     EXPECT_TRUE(Get(Path("plain")) == data);
-    // A link to a file not there yet gets it created where it points.
+    // A link to nothing created a file wherever it pointed; yppack.exe refused.
     fs::create_symlink("sub/new", Path("dangling"));
-    ASSERT_EQ(Run("unpack " + Path("link") + " " + Path("dangling")), 0) << Stderr();
+    EXPECT_NE(Run("unpack " + Path("link") + " " + Path("dangling")), 0);
+    EXPECT_NE(Stderr().find(Path("dangling") + " is a link to " + Path("sub/new") + ", which does not exist"),
+              std::string::npos)
+        << Stderr();
     EXPECT_TRUE(fs::is_symlink(Path("dangling")));
-    EXPECT_TRUE(Get(Path("sub/new")) == data);
     EXPECT_EQ(FileCount(), 7u);  // in, sub, target, link, plain, dangling, stderr
-    EXPECT_EQ(std::distance(fs::directory_iterator(Path("sub")), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Path("sub")), fs::directory_iterator()), 1);
+}
+
+// As root, yppack followed a link in /tmp that another user had planted to
+// a root-owned file, which the system itself refuses to follow there
+// (fs.protected_symlinks), and replaced that file.
+TEST_F(YppackCli, LinkInAStickyFolderIsFollowedOnlyWhereTheSystemWould) {
+    if (geteuid() != 0) GTEST_SKIP() << "links owned by another user need root";
+    constexpr uid_t kOther = 54321;
+    Bytes data = RandomBytes(3000, 5, 4);
+    Put(Path("in"), data);
+    Put(Path("victim"), {'v'});
+    fs::create_directories(Path("sticky"));
+    fs::permissions(Path("sticky"), fs::perms(01777));
+    struct Case {
+        const char* name;
+        uid_t linkOwner;
+        uid_t folderOwner;
+        bool followed;
+    } cases[] = {
+        {"another user's link in root's sticky folder", kOther, 0, false},
+        {"this user's link", 0, 0, true},
+        {"the folder owner's link", kOther, kOther, true},
+    };
+    for (const Case& c : cases) {
+        Put(Path("victim"), {'v'});
+        fs::create_symlink(Path("victim"), Path("sticky/link"));
+        ASSERT_EQ(lchown(Path("sticky/link").c_str(), c.linkOwner, c.linkOwner), 0) << c.name;
+        ASSERT_EQ(chown(Path("sticky").c_str(), c.folderOwner, c.folderOwner), 0) << c.name;
+        int status = Run("pack " + Path("in") + " " + Path("sticky/link"));
+        EXPECT_TRUE(fs::is_symlink(Path("sticky/link"))) << c.name;
+        if (c.followed) {
+            EXPECT_EQ(status, 0) << c.name << ": " << Stderr();
+            EXPECT_TRUE(yppack::Unpack(Get(Path("victim"))) == data) << c.name;
+        } else {
+            EXPECT_NE(status, 0) << c.name;
+            EXPECT_NE(Stderr().find("not followed, as the system would not follow it"), std::string::npos)
+                << c.name << ": " << Stderr();
+            EXPECT_EQ(Get(Path("victim")), Bytes({'v'})) << c.name;
+        }
+        fs::remove(Path("sticky/link"));
+        EXPECT_TRUE(fs::is_empty(Path("sticky"))) << c.name << ": a temporary file is left";
+    }
 }
 
 // Names of 245 bytes and more failed: the temporary name added 12 bytes.
@@ -294,8 +339,8 @@ TEST_F(YppackCli, OutNamesUpToTheLongestAFolderHoldsWork) {
 }
 
 // A read-only OUT became 0644. It is still replaced, as a rename over it
-// would be, and stays read-only.
-TEST_F(YppackCli, OutKeepsItsPermissionBits) {
+// would be, and stays read-only. A new OUT gets what open() would give it.
+TEST_F(YppackCli, OutKeepsItsPermissionBitsAndANewOneFollowsTheUmask) {
     Bytes data = RandomBytes(3000, 4, 4);
     Put(Path("in"), data);
     for (auto mode : {fs::perms(0600), fs::perms(0444), fs::perms(0750)}) {
@@ -308,7 +353,32 @@ TEST_F(YppackCli, OutKeepsItsPermissionBits) {
         EXPECT_TRUE(Get(Path("out")) == data);
         fs::remove(Path("out"));
     }
+    struct Case {
+        const char* umask;
+        fs::perms mode;
+    } fresh[] = {{"022", fs::perms(0644)}, {"077", fs::perms(0600)}, {"0", fs::perms(0666)}};
+    for (const Case& c : fresh) {
+        ASSERT_EQ(Run("pack " + Path("in") + " " + Path("out"), std::string("umask ") + c.umask + "; "), 0) << Stderr();
+        EXPECT_EQ(Mode(Path("out")), c.mode) << "umask " << c.umask;
+        fs::remove(Path("out"));
+    }
 }
+
+// Ctrl-C while the temporary file was there left .yppack-* behind.
+TEST_F(YppackCli, InterruptRemovesTheTemporaryFile) {
+    for (int sig : {SIGINT, SIGTERM}) {
+        EXPECT_EXIT(
+            {
+                yppack::TempFile temp(dir_.string(), Path("out"));
+                temp.Write({1, 2, 3}, 0600);
+                raise(sig);
+            },
+            testing::KilledBySignal(sig), "")
+            << sig;
+        EXPECT_EQ(FileCount(), 0u) << sig;
+    }
+}
+
 #endif
 
 }  // namespace

@@ -1,9 +1,7 @@
 // yppack: packs a file into a payload container, unpacks one, or describes one.
 #include <stdio.h>
 
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "tools/yppack/Bundle.h"
@@ -109,7 +107,7 @@ int BundleFiles(int argc, char** argv) {
     if (files.size() != 3 || (!signing && (!sign.passFile.empty() || !sign.timestampUrl.empty()))) return Usage();
     const std::string& out = files[2];
 #ifdef _WIN32
-    if (signing) SignFile(out, sign);  // says it is not supported, before any work
+    if (signing) SignBundle({}, sign);  // says it is not supported, before any work
 #endif
     Bytes stub = ReadWholeFile(files[0], kMaxStubSize);
     Bytes game;
@@ -128,17 +126,7 @@ int BundleFiles(int argc, char** argv) {
     }
     if (progress) fputs("\n", stderr);
     if (signing) {
-        // osslsigncode works on files: the unsigned bundle waits beside OUT.
-        const std::string unsignedPath = out + ".unsigned";
-        struct Remove {
-            const std::string& path;
-            ~Remove() {
-                std::error_code ignored;
-                std::filesystem::remove(path, ignored);
-            }
-        } removeUnsigned{unsignedPath};
-        WriteWholeFile(unsignedPath, bundled);
-        bundled = SignFile(unsignedPath, sign);
+        bundled = SignBundle(bundled, sign);
         CheckBundle(bundled, game);
     }
     WriteWholeFile(out, bundled);
