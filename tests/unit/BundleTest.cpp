@@ -572,7 +572,9 @@ TEST_F(YppackCli, BundleRefusesWhatItCannotRewriteAndLeavesOutAsItWas) {
         EXPECT_NE(Stderr().find(c.says), std::string::npos) << c.name << ": " << Stderr();
     }
     Put(Path("stub"), stub);
-    expectRefused("game too large", "big-game", "16777215");
+    expectRefused("game too large", "big-game", "longer than 16777215 bytes, the most a container holds");
+    // The note on size came after every failed read of the game.
+    expectRefused("game missing", "none", "cannot open " + Path("none") + ": No such file or directory\n");
 }
 
 TEST_F(YppackCli, SignedBundleVerifiesAndABadKeyLeavesNoOutput) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -379,6 +380,27 @@ TEST_F(YppackCli, InterruptRemovesTheTemporaryFile) {
     }
 }
 
+TEST_F(YppackCli, HelpAndVersionGoToStandardOutput) {
+    struct Case {
+        const char* args;
+        int status;
+        const char* out;  // how standard output starts
+        const char* err;  // how standard error starts
+    } cases[] = {
+        {"--help", 0, "usage: yppack pack IN OUT", ""},
+        {"--version", 0, "yppack 1.", ""},
+        {"", 2, "", "usage: yppack pack IN OUT"},
+        {"--bogus", 2, "", "usage: yppack pack IN OUT"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(c.args, "", Path("stdout")), c.status) << c.args;
+        Bytes out = Get(Path("stdout"));
+        EXPECT_EQ(std::string(out.begin(), out.end()).substr(0, strlen(c.out)), c.out) << c.args;
+        EXPECT_EQ(Stderr().substr(0, strlen(c.err)), c.err) << c.args;
+        EXPECT_EQ(c.out[0] != 0, !out.empty()) << c.args;
+        EXPECT_EQ(c.err[0] != 0, !Stderr().empty()) << c.args;
+    }
+}
 #endif
 
 }  // namespace

@@ -1,4 +1,4 @@
-// yppack: packs a file into a payload container, unpacks one, or describes one.
+// yppack: packs a game into a payload container, bundles it into the updater stub, unpacks or describes one.
 #include <stdio.h>
 
 #include <string>
@@ -26,14 +26,18 @@ constexpr size_t kProgressMinSize = 4u << 20;
 // A resource may carry padding after its container, but not without bound.
 constexpr size_t kMaxContainerSize = 64u << 20;
 
-int Usage() {
-    fputs("usage: yppack pack IN OUT     pack IN into the container OUT\n"
-          "       yppack unpack IN OUT   decode the container IN into OUT\n"
-          "       yppack info IN         show the container's header\n"
-          "       yppack bundle [--sign KEY.p12 [--pass-file FILE] [--timestamp URL]] STUB GAME OUT\n"
-          "                              write the updater OUT: the program STUB carrying GAME\n",
-          stderr);
-    return 2;
+constexpr const char kUsage[] =
+    "usage: yppack pack IN OUT     pack IN into the container OUT\n"
+    "       yppack unpack IN OUT   decode the container IN into OUT\n"
+    "       yppack info IN         show the container's header\n"
+    "       yppack bundle [--sign KEY.p12 [--pass-file FILE] [--timestamp URL]] STUB GAME OUT\n"
+    "                              write the updater OUT: the program STUB carrying GAME\n"
+    "       yppack --help | --version\n";
+
+// Asked for: standard output, success. A mistake: standard error, status 2.
+int Usage(bool asked = false) {
+    fputs(kUsage, asked ? stdout : stderr);
+    return asked ? 0 : 2;
 }
 
 double Percent(size_t part, size_t whole) {
@@ -113,7 +117,7 @@ int BundleFiles(int argc, char** argv) {
     Bytes game;
     try {
         game = ReadWholeFile(files[1], kMaxUnpackedSize);
-    } catch (const Failure& e) {
+    } catch (const FileTooLong& e) {
         throw Failure(std::string(e.what()) + ", the most a container holds");
     }
     BundleReport report;
@@ -142,6 +146,11 @@ int BundleFiles(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string command = argv[1];
+    if (command == "--help" && argc == 2) return Usage(true);
+    if (command == "--version" && argc == 2) {
+        printf("yppack %s\n", YPPACK_VERSION);
+        return 0;
+    }
     try {
         if (command == "pack" && argc == 4) return PackFile(argv[2], argv[3]);
         if (command == "unpack" && argc == 4) return UnpackFile(argv[2], argv[3]);
