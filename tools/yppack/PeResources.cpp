@@ -1,6 +1,6 @@
 // Reads a PE file's resource tree and rebuilds its resource section.
 //
-// Header fields: see PeFormat.h. Also used, all little-endian:
+// The header fields are listed in PeFormat.h; the tables, all little-endian:
 //   resource tree   offsets relative to the tree's start. A directory is 16
 //                   bytes (+12 named entry count, +14 id entry count) then its
 //                   8-byte entries, named ones first: Name (bit 31: offset of a
