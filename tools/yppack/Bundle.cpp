@@ -156,6 +156,29 @@ void ReplaceIcons(std::vector<Resource>& resources, GameIcon icon, const Resourc
     resources.push_back(std::move(group));
 }
 
+struct Stub {
+    PeLayout layout;
+    std::vector<Resource> resources;
+};
+
+Stub ReadStub(const Bytes& stub) {
+    try {
+        Stub parts{ReadPeLayout(stub), {}};
+        CheckResourcesRewritable(stub, parts.layout);
+        parts.resources = ReadResources(stub, parts.layout);
+        return parts;
+    } catch (const Failure& e) {
+        throw StubRefused(e.what());
+    }
+}
+
+void CheckGameSize(const Bytes& game) {
+    if (game.size() > kMaxUnpackedSize) {
+        throw Failure("the game is " + std::to_string(game.size()) + " bytes; a container holds at most " +
+                      std::to_string(kMaxUnpackedSize));
+    }
+}
+
 Bytes Le32(uint32_t v) {
     return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
             static_cast<uint8_t>(v >> 24)};
@@ -166,19 +189,15 @@ Bytes Le32(uint32_t v) {
 StubRefused::StubRefused(const std::string& reason) : Failure("the stub: " + reason), reason_(reason) {}
 
 Bytes Bundle(const Bytes& stub, const Bytes& game, BundleReport& report, const Progress& progress) {
-    PeLayout layout;
-    std::vector<Resource> resources;
-    try {
-        layout = ReadPeLayout(stub);
-        CheckResourcesRewritable(stub, layout);
-        resources = ReadResources(stub, layout);
-    } catch (const Failure& e) {
-        throw StubRefused(e.what());
-    }
-    if (game.size() > kMaxUnpackedSize) {
-        throw Failure("the game is " + std::to_string(game.size()) + " bytes; a container holds at most " +
-                      std::to_string(kMaxUnpackedSize));
-    }
+    // Refusals first: they should not wait for a game to be packed.
+    ReadStub(stub);
+    CheckGameSize(game);
+    return BundlePacked(stub, game, Pack(game.data(), game.size(), progress), report);
+}
+
+Bytes BundlePacked(const Bytes& stub, const Bytes& game, Bytes container, BundleReport& report) {
+    auto [layout, resources] = ReadStub(stub);
+    CheckGameSize(game);
     // The new resources take the language of the EXE they replace, else of
     // the stub's first resource.
     ResourceKey language = ResourceKey::Id(kNeutralLanguage);
@@ -194,7 +213,7 @@ Bytes Bundle(const Bytes& stub, const Bytes& game, BundleReport& report, const P
     exe.type = ResourceKey::Id(kRtRcdata);
     exe.name = ResourceKey::Name(names::kPayloadResource);
     exe.language = language;
-    exe.data = Pack(game.data(), game.size(), progress);
+    exe.data = std::move(container);
     report.containerSize = exe.data.size();
     Resource crc = exe;
     crc.name = ResourceKey::Name(names::kChecksumResource);

@@ -37,6 +37,10 @@ private:
 // too large for the container.
 Bytes Bundle(const Bytes& stub, const Bytes& game, BundleReport& report, const Progress& progress = {});
 
+// Bundle for a game packed already: container is the EXE resource as is
+// (the read-back still checks that it decodes to game).
+Bytes BundlePacked(const Bytes& stub, const Bytes& game, Bytes container, BundleReport& report);
+
 // Checks bundled's layout and finds EXE and EXECRC in it as the loader would
 // (LoaderView.h); throws Failure unless EXECRC holds exactly game's CRC and
 // EXE decodes to game's bytes.
