@@ -1,9 +1,10 @@
 // Checks a PE file's layout and finds its resources the way the loader does.
 //
-// This reader shares nothing with the one that rewrites resources
-// (PeResources.cpp), so that a fault in either shows as a disagreement: it
-// walks no tree, it searches one, and it reads the image as mapped, each
-// section VirtualSize bytes long, not the file as stored.
+// This reader shares no code with the one that rewrites resources
+// (PeResources.cpp), only PeFormat.h's field offsets, so that a fault in
+// either shows as a disagreement: it walks no tree, it searches one, and it
+// reads the image as mapped, each section VirtualSize bytes long, not the
+// file as stored.
 #include "tools/yppack/LoaderView.h"
 
 #include <stdio.h>
