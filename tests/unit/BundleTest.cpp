@@ -552,6 +552,8 @@ TEST_F(YppackCli, BundleRefusesWhatItCannotRewriteAndLeavesOutAsItWas) {
          "not adjacent"},
         {"SizeOfImage short of the last section", Patched(stub, {{opt + pe::kSizeOfImage, rsrc.virtualAddress}}),
          "SizeOfImage"},
+        {"SizeOfImage past the last section",
+         Patched(stub, {{opt + pe::kSizeOfImage, Get32(stub, opt + pe::kSizeOfImage) + 0x1000}}), "SizeOfImage"},
         // Written so by an older yppack: the loader finds neither EXE nor EXECRC.
         {"names sorted ignoring case",
          NamesSortedIgnoringCase(WithResources(stub, {Rcdata("config", {1}), Rcdata("about", {2})})),

@@ -365,8 +365,14 @@ TEST_F(YppackCli, OutKeepsItsPermissionBitsAndANewOneFollowsTheUmask) {
     }
 }
 
-// Ctrl-C while the temporary file was there left .yppack-* behind.
-TEST_F(YppackCli, InterruptRemovesTheTemporaryFile) {
+// The temporary file was readable by others until it had its mode, and
+// Ctrl-C while it was there left .yppack-* behind.
+TEST_F(YppackCli, TemporaryFileIsPrivateAndGoesOnInterrupt) {
+    {
+        yppack::TempFile temp(dir_.string(), Path("out"));
+        EXPECT_EQ(Mode(temp.Path()), fs::perms::owner_read | fs::perms::owner_write);
+    }
+    EXPECT_EQ(FileCount(), 0u);
     for (int sig : {SIGINT, SIGTERM}) {
         EXPECT_EXIT(
             {
