@@ -26,13 +26,13 @@ constexpr uint32_t kMaxGroupInput = 1 + 2 * kGroupItems;
 constexpr uint32_t kMaxGroupOutput = 128 * kGroupItems;
 static_assert(kMaxGroupInput <= kInBufSize - kHalfSize, "InBuf holds a group");
 static_assert(kMaxGroupOutput <= kOutBufSize - kHalfSize, "OutBuf holds a group");
-constexpr uint32_t kGroupsPerDot = 256;
 
 // The decoder's module-level state, kept between decodes; every decode resets
 // what it depends on.
 struct DecoderState {
     ByteSource* resource = nullptr;
     ByteSink* output = nullptr;
+    DecodeTrace* trace = nullptr;
     const char* resourceName = "";
     uint8_t InBuf[kInBufSize];
     uint8_t OutBuf[kOutBufSize];
@@ -182,7 +182,7 @@ Error DecodePayload() {
             // overflow area is never read before being written again.
             memcpy(state.OutBuf, state.OutBuf + kHalfSize, c.outPos);
         }
-        if (++groups % kGroupsPerDot == 0) fputc('.', stderr);
+        if (++groups % kGroupsPerTraceStep == 0 && state.trace) state.trace->Step();
     } while (c.produced < unpackedSize);
 
     KeepCursor(c);
@@ -192,15 +192,26 @@ Error DecodePayload() {
     return {};
 }
 
+class Dots : public DecodeTrace {
+public:
+    void Step() override { fputc('.', stderr); }
+};
+
+Dots dots;
+
 }  // namespace
 
-Error DecodeResource(ByteSource& resource, ByteSink& output, const char* resourceName) {
+DecodeTrace& StderrDots() { return dots; }
+
+Error DecodeResource(ByteSource& resource, ByteSink& output, const char* resourceName, DecodeTrace* trace) {
     state.resource = &resource;
     state.output = &output;
+    state.trace = trace;
     state.resourceName = resourceName ? resourceName : "";
     StartDecode();
     Error e = DecodePayload();
     state.resource = nullptr;
     state.output = nullptr;
+    state.trace = nullptr;
     return e;
 }

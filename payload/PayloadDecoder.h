@@ -24,11 +24,27 @@ constexpr uint32_t kMaxMatchDistance = 4095;
 constexpr uint32_t kLengthCount = 16;
 extern const uint8_t LengthTable[kLengthCount];
 
+constexpr uint32_t kGroupsPerTraceStep = 256;
+
+// Told of a decode's progress: once every kGroupsPerTraceStep groups.
+class DecodeTrace {
+public:
+    virtual void Step() = 0;
+
+protected:
+    ~DecodeTrace() = default;
+};
+
+// One "." on standard error per step: the updater's progress trace.
+DecodeTrace& StderrDots();
+
 // Decodes the whole container that resource holds and appends exactly
 // unpackedSize bytes to output, in 16384-byte blocks and one shorter tail.
 // A container whose header promises more bytes than the resource has, or
 // whose decoded file needs coded bytes past the resource's end, fails with
 // the damaged-resource error naming resourceName, and nothing more is
-// appended. Errors from output come back unchanged.
-Error DecodeResource(ByteSource& resource, ByteSink& output, const char* resourceName);
+// appended. Errors from output come back unchanged. Without a trace the
+// decode is silent.
+Error DecodeResource(ByteSource& resource, ByteSink& output, const char* resourceName,
+                     DecodeTrace* trace = nullptr);
 

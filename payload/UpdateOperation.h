@@ -4,6 +4,7 @@
 
 #include <stdint.h>
 
+#include "payload/PayloadDecoder.h"
 #include "platform/ByteStream.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -13,5 +14,6 @@
 // replaces targetPath with it. A damaged payload or checksum resource fails
 // before the file system is asked anything; any later failure leaves the old
 // file as it was (ReplaceFileContents).
+// trace, when given, hears the decoder's progress.
 Error UpdateFile(FileSystem& fs, const char* targetPath, ByteSource& container, const char* containerName,
-                 const ResourceBytes& checksum);
+                 const ResourceBytes& checksum, DecodeTrace* trace = nullptr);

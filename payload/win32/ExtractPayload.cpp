@@ -14,5 +14,6 @@ Error ExtractPayload(const char* resourceName, const char* targetPath) {
     OwnResource checksum(names::kChecksumResource);
     MemorySource source(bytes.data, bytes.size);
     Win32FileSystem fileSystem;
-    return UpdateFile(fileSystem, targetPath, source, resourceName, checksum.Bytes());
+    // The decoder's progress dots: the one trace the program leaves.
+    return UpdateFile(fileSystem, targetPath, source, resourceName, checksum.Bytes(), &StderrDots());
 }

@@ -108,16 +108,12 @@ int main(int argc, char** argv) {
         double packSeconds = Seconds(packStart);
 
         Bytes decoded(data.size());
-        double decodeSeconds;
-        {
-            yppack::QuietStderr quiet;  // progress dots
-            decodeSeconds = TimePerRun([&] {
-                support::PieceSource source(container);
-                support::BufferSink sink(decoded.data());
-                if (DecodeResource(source, sink, "EXE")) allRoundTrip = false;
-                if (sink.size != data.size()) allRoundTrip = false;
-            });
-        }
+        double decodeSeconds = TimePerRun([&] {
+            support::PieceSource source(container);
+            support::BufferSink sink(decoded.data());
+            if (DecodeResource(source, sink, "EXE")) allRoundTrip = false;
+            if (sink.size != data.size()) allRoundTrip = false;
+        });
         // The reference decoder reads the container as the format says.
         reference::Bytes byReference;
         bool same = decoded == data && reference::Decode(container, byReference) && byReference == data;

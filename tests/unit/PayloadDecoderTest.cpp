@@ -12,7 +12,6 @@
 #include "resources/Texts.h"
 #include "tests/support/ByteStreams.h"
 #include "tests/support/ReferenceDecoder.h"
-#include "tools/yppack/FileIo.h"
 
 namespace {
 
@@ -73,7 +72,6 @@ struct Decoded {
 Decoded Decode(const Bytes& container, uint32_t piece = 0xFFFFFFFF) {
     support::PieceSource source(container, piece);
     support::RecordingSink sink;
-    yppack::QuietStderr quiet;  // progress dots
     Error e = DecodeResource(source, sink, "EXE");
     return {e.Text(), sink.bytes, sink.appends};
 }
@@ -263,14 +261,34 @@ TEST(PayloadDecoder, ShortReadsAndEarlierDecodesChangeNothing) {
     EXPECT_EQ(Decode(bigContainer).bytes, whole.bytes);
 }
 
-TEST(PayloadDecoder, WritesOneDotPer256Groups) {
-    Bytes container = ContainerWriter().Literals(Bytes(8 * (256 * 3 + 10), 'z')).Finish(8 * (256 * 3 + 10));
+class CountingTrace : public DecodeTrace {
+public:
+    void Step() override { ++steps; }
+    int steps = 0;
+};
+
+TEST(PayloadDecoder, TracesOneStepPer256GroupsAndIsSilentWithout) {
+    struct Case {
+        uint32_t groups;
+        int steps;
+    } cases[] = {{1, 0}, {255, 0}, {256, 1}, {257, 1}, {256 * 3 - 1, 2}, {256 * 3 + 10, 3}};
+    for (const Case& c : cases) {
+        Bytes container = ContainerWriter().Literals(Bytes(8 * c.groups, 'z')).Finish(8 * c.groups);
+        support::PieceSource source(container);
+        support::RecordingSink sink;
+        CountingTrace trace;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(DecodeResource(source, sink, "EXE", &trace)) << c.groups;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.groups;
+        EXPECT_EQ(trace.steps, c.steps) << c.groups;
+    }
+    // The updater's trace: a dot per step on standard error.
+    Bytes container = ContainerWriter().Literals(Bytes(8 * 600, 'z')).Finish(8 * 600);
     support::PieceSource source(container);
     support::RecordingSink sink;
     testing::internal::CaptureStderr();
-    Error e = DecodeResource(source, sink, "EXE");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "...");
-    EXPECT_FALSE(e);
+    EXPECT_FALSE(DecodeResource(source, sink, "EXE", &StderrDots()));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "..");
 }
 
 TEST(PayloadDecoder, TruncatedContainerFailsBeforeWritingAnything) {
@@ -327,7 +345,6 @@ TEST(PayloadDecoder, SinkErrorPassesThroughAndStopsTheDecode) {
         support::PieceSource source(container);
         support::RecordingSink sink;
         sink.failAt = failAt;
-        yppack::QuietStderr quiet;
         Error e = DecodeResource(source, sink, "EXE");
         EXPECT_STREQ(e.Text(), "sink full here") << failAt;
         EXPECT_EQ(sink.appends.size(), static_cast<size_t>(failAt + 1)) << failAt;

@@ -34,9 +34,12 @@ protected:
         std::ifstream in(path, std::ios::binary);
         return yppack::Bytes(std::istreambuf_iterator<char>(in), {});
     }
-    // limits: shell commands run first, e.g. "ulimit -f 1;".
-    int Run(const std::string& args, const std::string& limits = "") const {
-        std::string command = limits + std::string(YPPACK_EXE_PATH) + " " + args + " >/dev/null 2>" + Path("stderr");
+    // limits: shell commands run first, e.g. "ulimit -f 1;". Standard output
+    // goes to stdoutPath.
+    int Run(const std::string& args, const std::string& limits = "",
+            const std::string& stdoutPath = "/dev/null") const {
+        std::string command =
+            limits + std::string(YPPACK_EXE_PATH) + " " + args + " >" + stdoutPath + " 2>" + Path("stderr");
         int status = system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }

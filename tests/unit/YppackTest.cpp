@@ -1,7 +1,9 @@
 // The packer: exact longest matches, round trips through the real decoder,
 // the smallest codings, and the command line refusing bad input.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -103,7 +105,6 @@ void ExpectRoundTrip(const Bytes& data, const std::string& name) {
     EXPECT_EQ(h.magic[1], 'P') << name;
     EXPECT_EQ(h.unpackedSize, data.size()) << name;
     EXPECT_EQ(h.packedSize + 8, container.size()) << name;
-    yppack::QuietStderr quiet;
     EXPECT_TRUE(yppack::Unpack(container) == data) << name;
 }
 
@@ -154,7 +155,6 @@ TEST(Yppack, WritesTheSmallestCodings) {
     for (const Case& c : cases) {
         Bytes container = yppack::Pack(c.data.data(), c.data.size());
         EXPECT_EQ(container.size(), c.containerSize) << c.name;
-        yppack::QuietStderr quiet;
         EXPECT_TRUE(yppack::Unpack(container) == c.data) << c.name;
     }
 }
@@ -173,6 +173,7 @@ TEST_F(YppackCli, PacksAndUnpacks) {
     Put(Path("in"), data);
     ASSERT_EQ(Run("pack " + Path("in") + " " + Path("in.yp")), 0);
     ASSERT_EQ(Run("unpack " + Path("in.yp") + " " + Path("out")), 0);
+    EXPECT_EQ(Stderr(), "") << "no progress dots from the decoder";
     EXPECT_TRUE(Get(Path("out")) == data);
     EXPECT_EQ(Run("info " + Path("in.yp")), 0);
     EXPECT_EQ(FileCount(), 4u);  // in, in.yp, out and the captured stderr
@@ -183,7 +184,6 @@ TEST_F(YppackCli, OutMayBeTheInputFile) {
     Put(Path("file"), data);
     ASSERT_EQ(Run("pack " + Path("file") + " " + Path("file")), 0);
     Bytes container = Get(Path("file"));
-    yppack::QuietStderr quiet;
     EXPECT_TRUE(yppack::Unpack(container) == data);
     ASSERT_EQ(Run("unpack " + Path("file") + " " + Path("file")), 0);
     EXPECT_TRUE(Get(Path("file")) == data);
@@ -272,13 +272,57 @@ TEST_F(YppackCli, OutThatIsALinkHasTheFileItPointsToReplaced) {
     EXPECT_TRUE(fs::is_symlink(Path("sub/hop")));
     ASSERT_EQ(Run("unpack " + Path("target") + " " + Path("plain")), 0) << Stderr();
     EXPECT_TRUE(Get(Path("plain")) == data);
-    // A link to a file not there yet gets it created where it points.
+    // A link to nothing created a file wherever it pointed; yppack.exe refused.
     fs::create_symlink("sub/new", Path("dangling"));
-    ASSERT_EQ(Run("unpack " + Path("link") + " " + Path("dangling")), 0) << Stderr();
+    EXPECT_NE(Run("unpack " + Path("link") + " " + Path("dangling")), 0);
+    EXPECT_NE(Stderr().find(Path("dangling") + " is a link to " + Path("sub/new") + ", which does not exist"),
+              std::string::npos)
+        << Stderr();
     EXPECT_TRUE(fs::is_symlink(Path("dangling")));
-    EXPECT_TRUE(Get(Path("sub/new")) == data);
     EXPECT_EQ(FileCount(), 7u);  // in, sub, target, link, plain, dangling, stderr
-    EXPECT_EQ(std::distance(fs::directory_iterator(Path("sub")), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Path("sub")), fs::directory_iterator()), 1);
+}
+
+// As root, yppack followed a link in /tmp that another user had planted to
+// a root-owned file, which the system itself refuses to follow there
+// (fs.protected_symlinks), and replaced that file.
+TEST_F(YppackCli, LinkInAStickyFolderIsFollowedOnlyWhereTheSystemWould) {
+    if (geteuid() != 0) GTEST_SKIP() << "links owned by another user need root";
+    constexpr uid_t kOther = 54321;
+    Bytes data = RandomBytes(3000, 5, 4);
+    Put(Path("in"), data);
+    Put(Path("victim"), {'v'});
+    fs::create_directories(Path("sticky"));
+    fs::permissions(Path("sticky"), fs::perms(01777));
+    struct Case {
+        const char* name;
+        uid_t linkOwner;
+        uid_t folderOwner;
+        bool followed;
+    } cases[] = {
+        {"another user's link in root's sticky folder", kOther, 0, false},
+        {"this user's link", 0, 0, true},
+        {"the folder owner's link", kOther, kOther, true},
+    };
+    for (const Case& c : cases) {
+        Put(Path("victim"), {'v'});
+        fs::create_symlink(Path("victim"), Path("sticky/link"));
+        ASSERT_EQ(lchown(Path("sticky/link").c_str(), c.linkOwner, c.linkOwner), 0) << c.name;
+        ASSERT_EQ(chown(Path("sticky").c_str(), c.folderOwner, c.folderOwner), 0) << c.name;
+        int status = Run("pack " + Path("in") + " " + Path("sticky/link"));
+        EXPECT_TRUE(fs::is_symlink(Path("sticky/link"))) << c.name;
+        if (c.followed) {
+            EXPECT_EQ(status, 0) << c.name << ": " << Stderr();
+            EXPECT_TRUE(yppack::Unpack(Get(Path("victim"))) == data) << c.name;
+        } else {
+            EXPECT_NE(status, 0) << c.name;
+            EXPECT_NE(Stderr().find("not followed, as the system would not follow it"), std::string::npos)
+                << c.name << ": " << Stderr();
+            EXPECT_EQ(Get(Path("victim")), Bytes({'v'})) << c.name;
+        }
+        fs::remove(Path("sticky/link"));
+        EXPECT_TRUE(fs::is_empty(Path("sticky"))) << c.name << ": a temporary file is left";
+    }
 }
 
 // Names of 245 bytes and more failed: the temporary name added 12 bytes.
@@ -296,8 +340,8 @@ TEST_F(YppackCli, OutNamesUpToTheLongestAFolderHoldsWork) {
 }
 
 // A read-only OUT became 0644. It is still replaced, as a rename over it
-// would be, and stays read-only.
-TEST_F(YppackCli, OutKeepsItsPermissionBits) {
+// would be, and stays read-only. A new OUT gets what open() would give it.
+TEST_F(YppackCli, OutKeepsItsPermissionBitsAndANewOneFollowsTheUmask) {
     Bytes data = RandomBytes(3000, 4, 4);
     Put(Path("in"), data);
     for (auto mode : {fs::perms(0600), fs::perms(0444), fs::perms(0750)}) {
@@ -309,6 +353,58 @@ TEST_F(YppackCli, OutKeepsItsPermissionBits) {
         EXPECT_EQ(Mode(Path("out")), mode);
         EXPECT_TRUE(Get(Path("out")) == data);
         fs::remove(Path("out"));
+    }
+    struct Case {
+        const char* umask;
+        fs::perms mode;
+    } fresh[] = {{"022", fs::perms(0644)}, {"077", fs::perms(0600)}, {"0", fs::perms(0666)}};
+    for (const Case& c : fresh) {
+        ASSERT_EQ(Run("pack " + Path("in") + " " + Path("out"), std::string("umask ") + c.umask + "; "), 0) << Stderr();
+        EXPECT_EQ(Mode(Path("out")), c.mode) << "umask " << c.umask;
+        fs::remove(Path("out"));
+    }
+}
+
+// The temporary file was readable by others until it had its mode, and
+// Ctrl-C while it was there left .yppack-* behind.
+TEST_F(YppackCli, TemporaryFileIsPrivateAndGoesOnInterrupt) {
+    {
+        yppack::TempFile temp(dir_.string(), Path("out"));
+        EXPECT_EQ(Mode(temp.Path()), fs::perms::owner_read | fs::perms::owner_write);
+    }
+    EXPECT_EQ(FileCount(), 0u);
+    for (int sig : {SIGINT, SIGTERM}) {
+        EXPECT_EXIT(
+            {
+                yppack::TempFile temp(dir_.string(), Path("out"));
+                temp.Write({1, 2, 3}, 0600);
+                raise(sig);
+            },
+            testing::KilledBySignal(sig), "")
+            << sig;
+        EXPECT_EQ(FileCount(), 0u) << sig;
+    }
+}
+
+TEST_F(YppackCli, HelpAndVersionGoToStandardOutput) {
+    struct Case {
+        const char* args;
+        int status;
+        const char* out;  // how standard output starts
+        const char* err;  // how standard error starts
+    } cases[] = {
+        {"--help", 0, "usage: yppack pack IN OUT", ""},
+        {"--version", 0, "yppack 1.", ""},
+        {"", 2, "", "usage: yppack pack IN OUT"},
+        {"--bogus", 2, "", "usage: yppack pack IN OUT"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(c.args, "", Path("stdout")), c.status) << c.args;
+        Bytes out = Get(Path("stdout"));
+        EXPECT_EQ(std::string(out.begin(), out.end()).substr(0, strlen(c.out)), c.out) << c.args;
+        EXPECT_EQ(Stderr().substr(0, strlen(c.err)), c.err) << c.args;
+        EXPECT_EQ(c.out[0] != 0, !out.empty()) << c.args;
+        EXPECT_EQ(c.err[0] != 0, !Stderr().empty()) << c.args;
     }
 }
 #endif

@@ -16,6 +16,8 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import pe  # tools/pe.py
 CHECKER = os.path.join(HERE, "check-imports")
 SETUP_EXE = os.environ.get("SETUP_EXE", os.path.join(ROOT, "dist", "Setup.exe"))
 
@@ -50,10 +52,9 @@ def fill_delay_directory(exe, nm):
               if "__DELAY_IMPORT_DESCRIPTOR_" in line)
     with open(exe, "r+b") as f:
         data = bytearray(f.read())
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
-        opt = pe + 24
-        image_base = struct.unpack_from("<I", data, opt + 28)[0]
-        struct.pack_into("<II", data, opt + 96 + 8 * 13, va - image_base, 32)
+        image = pe.Image(bytes(data))
+        struct.pack_into("<II", data, image.directories + 8 * pe.DELAY_IMPORT_DIRECTORY,
+                         va - image.image_base, 32)
         f.seek(0)
         f.write(data)
 

@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include "resources/Names.h"
+
 namespace yppack {
 
 Header ReadHeader(const Bytes& container) {
@@ -45,7 +47,7 @@ Bytes Unpack(const Bytes& container) {
     if (container.size() > 0xFFFFFFFFu) throw Failure("container is larger than 4 GiB");
     MemorySource source(container.data(), container.size());
     VectorSink sink;
-    if (Error e = DecodeResource(source, sink, "EXE")) {
+    if (Error e = DecodeResource(source, sink, names::kPayloadResource)) {
         throw Failure("container is damaged or truncated");
     }
     return std::move(sink.bytes);

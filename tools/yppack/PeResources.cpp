@@ -1,19 +1,6 @@
 // Reads a PE file's resource tree and rebuilds its resource section.
 //
-// The fields used, all little-endian:
-//   DOS header      offset 0 "MZ"; offset 0x3C e_lfanew, the PE header's offset
-//   PE header       "PE\0\0", then the file header: +2 NumberOfSections,
-//                   +16 SizeOfOptionalHeader; the optional header follows it
-//   optional header +0 Magic (0x10B PE32, 0x20B PE32+), +8 SizeOfInitializedData,
-//                   +32 SectionAlignment, +36 FileAlignment, +56 SizeOfImage,
-//                   +60 SizeOfHeaders, +64 CheckSum; NumberOfRvaAndSizes and
-//                   the data directories (RVA, size) at +92/+96 (PE32) or
-//                   +108/+112 (PE32+). Directory 2 is the resource tree,
-//                   directory 4 the Authenticode signature (a file offset),
-//                   directory 5 the base relocations.
-//   section header  40 bytes after the optional header: +8 VirtualSize,
-//                   +12 VirtualAddress, +16 SizeOfRawData, +20 PointerToRawData,
-//                   +36 Characteristics (0x40: initialised data)
+// The header fields are listed in PeFormat.h; the tables, all little-endian:
 //   resource tree   offsets relative to the tree's start. A directory is 16
 //                   bytes (+12 named entry count, +14 id entry count) then its
 //                   8-byte entries, named ones first: Name (bit 31: offset of a
@@ -40,52 +27,32 @@
 #include <algorithm>
 #include <set>
 
+#include "tools/yppack/LoaderView.h"
+
 namespace yppack {
 
 namespace {
 
-constexpr uint16_t kPe32Magic = 0x10B;
-constexpr uint16_t kPe32PlusMagic = 0x20B;
-constexpr uint32_t kSectionHeaderSize = 40;
-constexpr uint32_t kMaxDirectories = 16;
-constexpr uint32_t kInitialisedData = 0x40;
+using namespace pe;
+
 constexpr uint32_t kHighBit = 0x80000000u;
 constexpr uint32_t kTreeLevels = 3;
 // Resource data is aligned like the resource compilers align it.
 constexpr uint32_t kDataAlignment = 8;
-
-// Optional header field offsets.
-constexpr size_t kSizeOfInitializedData = 8;
-constexpr size_t kSectionAlignment = 32;
-constexpr size_t kFileAlignment = 36;
-constexpr size_t kSizeOfImage = 56;
-constexpr size_t kSizeOfHeaders = 60;
-constexpr size_t kCheckSum = 64;
-
-uint16_t Get16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
-uint32_t Get32(const Bytes& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-void Put16(Bytes& b, size_t at, uint32_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(Bytes& b, size_t at, uint32_t v) {
-    Put16(b, at, v);
-    Put16(b, at + 2, v >> 16);
-}
+// What reading a tree may copy, in names and data, per byte of the file.
+constexpr uint64_t kTreeBytesPerFileByte = 4;
 
 uint64_t AlignUp(uint64_t v, uint32_t alignment) { return (v + alignment - 1) / alignment * alignment; }
-bool PowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
-char16_t Folded(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+// A section's length in memory.
+uint32_t MappedSize(const PeSection& s) { return s.virtualSize ? s.virtualSize : s.rawSize; }
 
 // Reads the tree through RVAs, so that every read is checked against the
 // section that holds it.
 class TreeReader {
 public:
     TreeReader(const Bytes& file, const PeLayout& layout, uint32_t base)
-        : file_(file), layout_(layout), base_(base) {}
+        : file_(file), layout_(layout), base_(base), budget_(kTreeBytesPerFileByte * file.size()) {}
 
     std::vector<Resource> Read() {
         std::vector<Resource> out;
@@ -95,12 +62,13 @@ public:
     }
 
 private:
-    // Offset in the file of count bytes at rva, or a Failure.
+    // Offset in the file of count bytes at rva, or a Failure. Only bytes
+    // both stored and mapped will do.
     size_t At(uint64_t rva, uint64_t count) const {
         for (const PeSection& s : layout_.sections) {
             if (rva < s.virtualAddress) continue;
             uint64_t into = rva - s.virtualAddress;
-            if (into + count > s.rawSize) continue;
+            if (into + count > std::min(s.rawSize, MappedSize(s))) continue;
             uint64_t at = s.rawOffset + into;
             if (at + count > file_.size()) break;
             return static_cast<size_t>(at);
@@ -108,10 +76,19 @@ private:
         throw Failure("the resource tree points outside the file's sections");
     }
 
-    ResourceKey Key(uint32_t field) const {
+    // Many entries may name one long name: each copy is charged, before it
+    // is made.
+    void Charge(uint64_t bytes) {
+        spent_ += bytes;
+        if (spent_ > budget_) throw Failure("the resource tree's names and data add up to far more than the file holds");
+    }
+    static uint64_t NameBytes(const ResourceKey& key) { return 2 * key.name.size(); }
+
+    ResourceKey Key(uint32_t field) {
         if (!(field & kHighBit)) return ResourceKey::Id(field);
         uint64_t rva = uint64_t{base_} + (field & ~kHighBit);
         uint16_t length = Get16(file_, At(rva, 2));
+        Charge(2 + uint64_t{length} * 2);
         size_t text = At(rva + 2, uint64_t{length} * 2);
         ResourceKey key;
         key.isName = true;
@@ -129,17 +106,21 @@ private:
         entries_ += count;
         if (entries_ > file_.size() / 8) throw Failure("the resource tree overlaps itself");
         size_t entries = At(uint64_t{base_} + offset + 16, uint64_t{count} * 8);
+        ResourceKey previous;
         for (uint32_t i = 0; i < count; ++i) {
             uint32_t name = Get32(file_, entries + 8 * i);
             uint32_t target = Get32(file_, entries + 8 * i + 4);
             ResourceKey key = Key(name);
             // FindResource searches names and ids apart, each by bisection:
-            // an entry on the wrong side or ids out of order is never found.
+            // an entry on the wrong side or out of order is never found.
             if (key.isName != (i < named)) throw Failure("the resource tree mixes up names and ids");
-            if (!key.isName && i > named && Get32(file_, entries + 8 * (i - 1)) >= name) {
-                throw Failure("the resource tree's ids are out of order");
+            if (i > 0 && i != named && !KeyBefore(previous, key)) {
+                throw Failure(key.isName ? "the resource tree's names are out of order"
+                                         : "the resource tree's ids are out of order");
             }
-            (level == 0 ? path.type : level == 1 ? path.name : path.language) = key;
+            ResourceKey& slot = level == 0 ? path.type : level == 1 ? path.name : path.language;
+            slot = key;
+            previous = std::move(key);
             bool isDirectory = (target & kHighBit) != 0;
             if (isDirectory != (level + 1 < kTreeLevels)) {
                 throw Failure("the resource tree is not three levels deep");
@@ -151,10 +132,11 @@ private:
             size_t entry = At(uint64_t{base_} + target, 16);
             uint32_t rva = Get32(file_, entry);
             uint32_t size = Get32(file_, entry + 4);
-            // Data that does not fit in the file twice over must overlap
-            // itself: a crafted tree, not a program's resources.
+            // Data that does not fit in the file must overlap itself: a
+            // crafted tree, not a program's resources.
             dataBytes_ += size;
             if (dataBytes_ > file_.size()) throw Failure("the resource data overlaps itself");
+            Charge(size + NameBytes(path.type) + NameBytes(path.name) + NameBytes(path.language));
             size_t data = At(rva, size);
             Resource leaf = path;
             leaf.codePage = Get32(file_, entry + 8);
@@ -169,9 +151,9 @@ private:
     std::set<uint32_t> directories_;
     uint64_t dataBytes_ = 0;
     uint64_t entries_ = 0;
+    uint64_t budget_;
+    uint64_t spent_ = 0;
 };
-
-uint64_t VirtualEnd(const PeSection& s) { return uint64_t{s.virtualAddress} + std::max(s.virtualSize, s.rawSize); }
 
 // Bytes a relocation of this type patches; unknown kinds count as the widest.
 uint32_t PatchWidth(uint32_t type) {
@@ -306,65 +288,55 @@ ResourceKey ResourceKey::Name(const char* ascii) {
     return key;
 }
 
-bool ResourceKey::IsName(const char* ascii) const {
-    if (!isName) return false;
-    size_t i = 0;
-    for (; ascii[i]; ++i) {
-        if (i >= name.size() || Folded(name[i]) != Folded(static_cast<char16_t>(ascii[i]))) return false;
-    }
-    return i == name.size();
-}
+bool ResourceKey::IsName(const char* ascii) const { return isName && name == Name(ascii).name; }
 
 bool KeyBefore(const ResourceKey& a, const ResourceKey& b) {
     if (a.isName != b.isName) return a.isName;
-    if (!a.isName) return a.id < b.id;
-    size_t n = std::min(a.name.size(), b.name.size());
-    for (size_t i = 0; i < n; ++i) {
-        if (Folded(a.name[i]) != Folded(b.name[i])) return Folded(a.name[i]) < Folded(b.name[i]);
-    }
-    return a.name.size() < b.name.size();
+    return a.isName ? a.name < b.name : a.id < b.id;
 }
 
-bool SameKey(const ResourceKey& a, const ResourceKey& b) { return !KeyBefore(a, b) && !KeyBefore(b, a); }
+bool SameKey(const ResourceKey& a, const ResourceKey& b) {
+    return a.isName == b.isName && (a.isName ? a.name == b.name : a.id == b.id);
+}
 
 PeDirectory PeLayout::Directory(uint32_t index) const {
     return index < dataDirectories.size() ? dataDirectories[index] : PeDirectory{};
 }
 
 PeLayout ReadPeLayout(const Bytes& file) {
-    if (file.size() < 64 || file[0] != 'M' || file[1] != 'Z') throw Failure("not a PE file (no MZ header)");
-    uint64_t pe = Get32(file, 0x3C);
-    if (pe + 24 > file.size()) throw Failure("not a PE file: its headers are cut short");
-    if (Get32(file, pe) != 0x00004550) throw Failure("not a PE file (no PE signature)");
-    uint32_t sectionCount = Get16(file, pe + 6);
-    uint32_t optionalSize = Get16(file, pe + 20);
+    if (file.size() < kDosHeaderSize || Get16(file, 0) != kMz) throw Failure("not a PE file (no MZ header)");
+    uint64_t pe = Get32(file, kLfanew);
+    if (pe + kOptionalHeader > file.size()) throw Failure("not a PE file: its headers are cut short");
+    if (Get32(file, pe) != kPeSignature) throw Failure("not a PE file (no PE signature)");
+    uint32_t sectionCount = Get16(file, pe + kNumberOfSections);
+    uint32_t optionalSize = Get16(file, pe + kSizeOfOptionalHeader);
     PeLayout layout;
-    layout.optionalHeader = pe + 24;
+    layout.optionalHeader = pe + kOptionalHeader;
     if (layout.optionalHeader + optionalSize > file.size() || optionalSize < 2) {
         throw Failure("not a PE file: its optional header is cut short");
     }
-    uint16_t magic = Get16(file, layout.optionalHeader);
+    uint16_t magic = Get16(file, layout.optionalHeader + kOptionalMagic);
     if (magic != kPe32Magic && magic != kPe32PlusMagic) throw Failure("not a PE32 or PE32+ file");
     layout.pe32Plus = magic == kPe32PlusMagic;
-    size_t countField = layout.pe32Plus ? 108 : 92;
+    size_t countField = NumberOfRvaAndSizes(layout.pe32Plus);
     if (countField + 4 > optionalSize) throw Failure("not a PE file: its optional header is cut short");
     layout.directoryCount = std::min(Get32(file, layout.optionalHeader + countField), kMaxDirectories);
-    if (countField + 4 + 8 * layout.directoryCount > optionalSize) {
+    if (countField + 4 + kDirectoryEntrySize * layout.directoryCount > optionalSize) {
         throw Failure("not a PE file: its data directories are cut short");
     }
     layout.directories = layout.optionalHeader + countField + 4;
     for (uint32_t i = 0; i < layout.directoryCount; ++i) {
-        layout.dataDirectories.push_back({Get32(file, layout.directories + 8 * i),
-                                          Get32(file, layout.directories + 8 * i + 4)});
+        size_t at = layout.directories + kDirectoryEntrySize * i;
+        layout.dataDirectories.push_back({Get32(file, at), Get32(file, at + 4)});
     }
     size_t table = layout.optionalHeader + optionalSize;
-    if (table + uint64_t{sectionCount} * kSectionHeaderSize > file.size()) {
-        throw Failure("not a PE file: its section table is cut short");
-    }
+    layout.headersEnd = table + size_t{sectionCount} * kSectionHeaderSize;
+    if (layout.headersEnd > file.size()) throw Failure("not a PE file: its section table is cut short");
     for (uint32_t i = 0; i < sectionCount; ++i) {
         size_t h = table + i * kSectionHeaderSize;
-        layout.sections.push_back(
-            {h, Get32(file, h + 8), Get32(file, h + 12), Get32(file, h + 16), Get32(file, h + 20), Get32(file, h + 36)});
+        layout.sections.push_back({h, Get32(file, h + kVirtualSize), Get32(file, h + kVirtualAddress),
+                                   Get32(file, h + kSizeOfRawData), Get32(file, h + kPointerToRawData),
+                                   Get32(file, h + kSectionCharacteristics)});
     }
     return layout;
 }
@@ -377,11 +349,41 @@ std::vector<Resource> ReadResources(const Bytes& file, const PeLayout& layout) {
 
 namespace {
 
+// Every base relocation patches bytes before the resources, wherever its
+// table lies: moved resources would make any other patch land elsewhere.
+void CheckRelocations(const Bytes& file, const PeLayout& layout, const PeSection& rsrc) {
+    const PeDirectory relocs = layout.Directory(kRelocationDirectory);
+    if (relocs.rva == 0 && relocs.size == 0) return;
+    const PeSection* holder = nullptr;
+    for (const PeSection& s : layout.sections) {
+        const uint64_t stored = std::min(s.rawSize, MappedSize(s));
+        if (relocs.rva >= s.virtualAddress && uint64_t{relocs.rva} + relocs.size <= s.virtualAddress + stored) {
+            holder = &s;
+        }
+    }
+    if (!holder) throw Failure("its relocation table lies outside its sections' data: cannot rewrite it safely");
+    const size_t table = holder->rawOffset + (relocs.rva - holder->virtualAddress);
+    for (uint64_t block = 0; block < relocs.size;) {
+        uint32_t page = relocs.size - block >= 8 ? Get32(file, table + block) : 0;
+        uint32_t size = relocs.size - block >= 8 ? Get32(file, table + block + 4) : 0;
+        if (size < 8 || size > relocs.size - block) {
+            throw Failure("its relocation table is damaged: cannot rewrite it safely");
+        }
+        for (uint32_t e = 8; e + 2 <= size; e += 2) {
+            uint32_t entry = Get16(file, table + block + e);
+            if (entry >> 12 == 0) continue;
+            if (uint64_t{page} + (entry & 0xFFF) + PatchWidth(entry >> 12) > rsrc.virtualAddress) {
+                throw Failure("its relocations patch its resources or what follows them: cannot rewrite it safely");
+            }
+        }
+        block += size;
+    }
+}
+
 // The base relocation section that follows the resources, if one does, after
-// checking that it is one: the only section after them in address and in file
-// order, holding directory 5 and no other table, its relocations patching
-// only bytes before the resources. Anything else there is refused.
-const PeSection* RelocationsAfter(const Bytes& file, const PeLayout& layout, const PeSection& rsrc) {
+// checking that it is one: the only section after them, holding directory 5
+// and no other table. Anything else there is refused.
+const PeSection* RelocationsAfter(const PeLayout& layout, const PeSection& rsrc) {
     const char* const notLast = "its resource section is not the last section: cannot rewrite it safely";
     const PeSection* after = nullptr;
     for (const PeSection& s : layout.sections) {
@@ -395,32 +397,18 @@ const PeSection* RelocationsAfter(const Bytes& file, const PeLayout& layout, con
     if (!after) return nullptr;
     const PeSection& s = *after;
     const PeDirectory relocs = layout.Directory(kRelocationDirectory);
-    const uint64_t mapped = s.virtualSize ? std::min(s.virtualSize, s.rawSize) : s.rawSize;
-    if (s.virtualAddress < VirtualEnd(rsrc) || s.rawSize == 0 ||
+    const uint64_t stored = std::min(s.rawSize, MappedSize(s));
+    if (s.virtualAddress < rsrc.virtualAddress || s.rawSize == 0 ||
         s.rawOffset < uint64_t{rsrc.rawOffset} + rsrc.rawSize || relocs.size == 0 ||
-        relocs.rva < s.virtualAddress || uint64_t{relocs.rva} + relocs.size > s.virtualAddress + mapped) {
+        relocs.rva < s.virtualAddress || uint64_t{relocs.rva} + relocs.size > s.virtualAddress + stored) {
         throw Failure(notLast);
     }
     for (uint32_t i = 0; i < layout.dataDirectories.size(); ++i) {
         PeDirectory d = layout.dataDirectories[i];
         if (i == kRelocationDirectory || (d.rva == 0 && d.size == 0)) continue;
-        if (uint64_t{d.rva} + d.size > s.virtualAddress && d.rva < VirtualEnd(s)) throw Failure(notLast);
-    }
-    const size_t table = s.rawOffset + (relocs.rva - s.virtualAddress);
-    for (uint64_t block = 0; block < relocs.size;) {
-        uint32_t page = relocs.size - block >= 8 ? Get32(file, table + block) : 0;
-        uint32_t size = relocs.size - block >= 8 ? Get32(file, table + block + 4) : 0;
-        if (size < 8 || size > relocs.size - block) {
-            throw Failure("its relocation table is damaged: cannot rewrite it safely");
+        if (uint64_t{d.rva} + d.size > s.virtualAddress && d.rva < uint64_t{s.virtualAddress} + MappedSize(s)) {
+            throw Failure(notLast);
         }
-        for (uint32_t e = 8; e + 2 <= size; e += 2) {
-            uint32_t entry = Get16(file, table + block + e);
-            if (entry >> 12 == 0) continue;
-            if (uint64_t{page} + (entry & 0xFFF) + PatchWidth(entry >> 12) > rsrc.virtualAddress) {
-                throw Failure("its relocations patch its resource or relocation section: cannot rewrite it safely");
-            }
-        }
-        block += size;
     }
     return after;
 }
@@ -432,26 +420,25 @@ const PeSection* CheckLayout(const Bytes& file, const PeLayout& layout) {
     if (security.rva != 0 || security.size != 0) {
         throw Failure("it already carries an Authenticode signature: bundle the unsigned program, then sign");
     }
-    uint32_t fileAlignment = Get32(file, layout.optionalHeader + kFileAlignment);
-    uint32_t sectionAlignment = Get32(file, layout.optionalHeader + kSectionAlignment);
-    if (!PowerOfTwo(fileAlignment) || !PowerOfTwo(sectionAlignment)) {
-        throw Failure("its section alignments are not powers of two: cannot rewrite it safely");
-    }
+    CheckImageLayout(file);
     const PeSection& rsrc = ResourceSection(layout);
+    // The rewrite keeps the bytes before the resources and sets header
+    // fields there: every header must lie among them.
+    if (rsrc.rawOffset == 0 || layout.headersEnd > rsrc.rawOffset) {
+        throw Failure("its resource section has no place in the file after its headers: cannot rewrite it safely");
+    }
     uint64_t fileEnd = Get32(file, layout.optionalHeader + kSizeOfHeaders);
     for (const PeSection& s : layout.sections) {
         if (s.rawSize != 0) fileEnd = std::max(fileEnd, uint64_t{s.rawOffset} + s.rawSize);
     }
-    if (rsrc.rawOffset == 0 || rsrc.rawOffset < Get32(file, layout.optionalHeader + kSizeOfHeaders)) {
-        throw Failure("its resource section has no place in the file: cannot rewrite it safely");
-    }
-    if (file.size() < fileEnd || file.size() < rsrc.rawOffset) throw Failure("the file is cut short");
     if (file.size() > fileEnd) {
         throw Failure("it has data after its last section (an overlay or a signature): cannot rewrite it safely");
     }
-    const PeSection* relocations = RelocationsAfter(file, layout, rsrc);
+    const PeSection* relocations = RelocationsAfter(layout, rsrc);
+    CheckRelocations(file, layout, rsrc);
     // Tables the loader finds by RVA must not move with the resources.
-    uint64_t rsrcEnd = VirtualEnd(rsrc);
+    const uint64_t rsrcEnd = AlignUp(uint64_t{rsrc.virtualAddress} + MappedSize(rsrc),
+                                     Get32(file, layout.optionalHeader + kSectionAlignment));
     for (uint32_t i = 0; i < layout.dataDirectories.size(); ++i) {
         PeDirectory d = layout.dataDirectories[i];
         if (i == kResourceDirectory || i == kSecurityDirectory || (d.rva == 0 && d.size == 0)) continue;
@@ -498,22 +485,21 @@ Bytes RewriteResources(const Bytes& file, const PeLayout& layout, std::vector<Re
         uint64_t rawAt = AlignUp(out.size(), fileAlignment);
         relocationsAt =
             AlignUp(uint64_t{rsrc.virtualAddress} + std::max<uint64_t>(tree.size(), rawSize), sectionAlignment);
-        if (rawAt + relocations->rawSize > 0xFFFFFFFFu || relocationsAt + VirtualEnd(*relocations) -
-                                                                  relocations->virtualAddress > 0x7FFFFFFFu) {
+        if (rawAt + relocations->rawSize > 0xFFFFFFFFu || relocationsAt + MappedSize(*relocations) > 0x7FFFFFFFu) {
             throw Failure("the resources are too large for a PE file");
         }
         out.resize(static_cast<size_t>(rawAt), 0);
         out.insert(out.end(), file.begin() + relocations->rawOffset,
                    file.begin() + relocations->rawOffset + relocations->rawSize);
-        Put32(out, relocations->headerOffset + 12, static_cast<uint32_t>(relocationsAt));
-        Put32(out, relocations->headerOffset + 20, static_cast<uint32_t>(rawAt));
+        Put32(out, relocations->headerOffset + kVirtualAddress, static_cast<uint32_t>(relocationsAt));
+        Put32(out, relocations->headerOffset + kPointerToRawData, static_cast<uint32_t>(rawAt));
         PeDirectory table = layout.Directory(kRelocationDirectory);
-        Put32(out, layout.directories + 8 * kRelocationDirectory,
+        Put32(out, layout.directories + kDirectoryEntrySize * kRelocationDirectory,
               static_cast<uint32_t>(table.rva - relocations->virtualAddress + relocationsAt));
     }
-    Put32(out, rsrc.headerOffset + 8, static_cast<uint32_t>(tree.size()));
-    Put32(out, rsrc.headerOffset + 16, static_cast<uint32_t>(rawSize));
-    Put32(out, layout.directories + 8 * kResourceDirectory + 4, static_cast<uint32_t>(tree.size()));
+    Put32(out, rsrc.headerOffset + kVirtualSize, static_cast<uint32_t>(tree.size()));
+    Put32(out, rsrc.headerOffset + kSizeOfRawData, static_cast<uint32_t>(rawSize));
+    Put32(out, layout.directories + kDirectoryEntrySize * kResourceDirectory + 4, static_cast<uint32_t>(tree.size()));
     if (rsrc.characteristics & kInitialisedData) {
         Put32(out, opt + kSizeOfInitializedData,
               Get32(out, opt + kSizeOfInitializedData) - rsrc.rawSize + static_cast<uint32_t>(rawSize));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tools/yppack/Container.h"
+#include "tools/yppack/PeFormat.h"
 
 namespace yppack {
 
@@ -20,18 +21,19 @@ struct ResourceKey {
     static ResourceKey Id(uint32_t id);
     static ResourceKey Name(const char* ascii);
     bool IsId(uint32_t n) const { return !isName && id == n; }
-    // Compares the way FindResource matches names: ASCII letters in any case.
+    // Exact, as the loader compares: it upper-cases the name it is asked
+    // for, so a name stored in lower case is never found.
     bool IsName(const char* ascii) const;
 };
 
-// The order Windows searches a resource directory in: names first,
-// compared without case, then ids ascending.
+// The order the loader bisects a resource directory in: names first, by
+// their UTF-16 code units, then ids ascending.
 bool KeyBefore(const ResourceKey& a, const ResourceKey& b);
 bool SameKey(const ResourceKey& a, const ResourceKey& b);
 
-constexpr uint32_t kRtIcon = 3;
-constexpr uint32_t kRtRcdata = 10;
-constexpr uint32_t kRtGroupIcon = 14;
+using pe::kRtGroupIcon;
+using pe::kRtIcon;
+using pe::kRtRcdata;
 
 // A leaf of the type / name / language tree with its data.
 struct Resource {
@@ -62,28 +64,33 @@ struct PeLayout {
     size_t optionalHeader = 0;  // file offset of the optional header
     uint32_t directoryCount = 0;
     size_t directories = 0;  // file offset of the data directories
+    size_t headersEnd = 0;   // file offset of the end of the section table
     std::vector<PeSection> sections;
     std::vector<PeDirectory> dataDirectories;
 
     PeDirectory Directory(uint32_t index) const;
 };
 
-constexpr uint32_t kResourceDirectory = 2;
-constexpr uint32_t kSecurityDirectory = 4;
-constexpr uint32_t kRelocationDirectory = 5;
+using pe::kRelocationDirectory;
+using pe::kResourceDirectory;
+using pe::kSecurityDirectory;
 
 // Throws Failure naming what is wrong when file is not a PE or its headers
 // are cut short.
 PeLayout ReadPeLayout(const Bytes& file);
 
-// Every resource in the order the file's directories list them; none when the
-// file has no resource directory. Throws Failure when the tree is damaged.
+// Every resource in the order the file's directories list them, which must be
+// the order the loader searches; none when the file has no resource
+// directory. Throws Failure when the tree is damaged, or when its names and
+// data add up to more than a few times the file's size (entries may share a
+// name or data, and each resource read gets copies of its own).
 std::vector<Resource> ReadResources(const Bytes& file, const PeLayout& layout);
 
 // Throws Failure when the file's resource section cannot be replaced without
 // moving anything but a base relocation section after it: signed, overlay,
-// any other section after the resources, another table inside them,
-// relocations that patch them, damaged headers.
+// a layout the loader refuses (CheckImageLayout), headers outside the bytes
+// before the resources, any other section after the resources, another
+// table inside them, relocations anywhere that patch them.
 void CheckResourcesRewritable(const Bytes& file, const PeLayout& layout);
 
 // The file with its resource section rebuilt to hold exactly resources, a

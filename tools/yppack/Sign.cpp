@@ -2,16 +2,19 @@
 // vectors, never through a shell, so paths need no quoting.
 #include "tools/yppack/Sign.h"
 
+#include <errno.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "tools/yppack/FileIo.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -20,7 +23,7 @@ namespace yppack {
 
 #ifdef _WIN32
 
-Bytes SignFile(const std::string&, const SignOptions&) {
+Bytes SignBundle(const Bytes&, const SignOptions&) {
     throw Failure("--sign is not supported in yppack.exe: bundle without it, then sign with signtool or osslsigncode");
 }
 
@@ -33,20 +36,54 @@ constexpr const char* kSystemCertificates = "/etc/ssl/certs/ca-certificates.crt"
 // Enough of a tool's complaint to show what went wrong.
 constexpr size_t kMaxLogShown = 2000;
 
-// Removes its file when it goes out of scope.
-class TempFile {
-public:
-    explicit TempFile(std::string path) : path_(std::move(path)) {}
-    ~TempFile() {
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
+// The tool running now, stopped first when an interrupt comes so that it
+// writes nothing more into the folder being removed.
+volatile pid_t runningTool = 0;
+
+void StopRunningTool() {
+    pid_t pid = runningTool;
+    if (pid > 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
     }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    const std::string& Path() const { return path_; }
+}
+
+// A folder of this run's own for the tools' files, made by mkdtemp (0700)
+// and removed with the files it named.
+class SigningFolder {
+public:
+    SigningFolder() {
+        const char* tmp = getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/yppack-sign-XXXXXX";
+        InterruptsHeld held;
+        if (!mkdtemp(&pattern[0])) {
+            throw Failure("cannot make a folder for signing in " + pattern.substr(0, pattern.rfind('/')) + ": " +
+                          strerror(errno));
+        }
+        path_ = pattern;
+        slots_.push_back(InterruptRemoval::List(path_, true));
+    }
+    ~SigningFolder() {
+        InterruptsHeld held;
+        for (const std::string& file : files_) unlink(file.c_str());
+        rmdir(path_.c_str());
+        for (int slot : slots_) InterruptRemoval::Unlist(slot);
+    }
+    SigningFolder(const SigningFolder&) = delete;
+    SigningFolder& operator=(const SigningFolder&) = delete;
+
+    // A file of the folder, removed with it.
+    std::string File(const char* name) {
+        std::string file = path_ + "/" + name;
+        slots_.push_back(InterruptRemoval::List(file, false));
+        files_.push_back(file);
+        return file;
+    }
 
 private:
     std::string path_;
+    std::vector<std::string> files_;
+    std::vector<int> slots_;
 };
 
 // Runs argv with standard input empty and both outputs in logPath; returns
@@ -56,21 +93,36 @@ int Run(const std::vector<std::string>& argv, const std::string& logPath) {
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     fflush(nullptr);
-    pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        int in = open("/dev/null", O_RDONLY);
-        int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || log < 0) _exit(127);
-        dup2(in, 0);
-        dup2(log, 1);
-        dup2(log, 2);
-        execvp(args[0], args.data());
-        dprintf(2, "cannot run %s\n", args[0]);
-        _exit(127);
+    pid_t pid;
+    {
+        InterruptsHeld held;
+        pid = fork();
+        if (pid == 0) {
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
+            signal(SIGINT, SIG_DFL);
+            signal(SIGTERM, SIG_DFL);
+            int in = open("/dev/null", O_RDONLY);
+            int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (in < 0 || log < 0) _exit(127);
+            dup2(in, 0);
+            dup2(log, 1);
+            dup2(log, 2);
+            execvp(args[0], args.data());
+            dprintf(2, "cannot run %s\n", args[0]);
+            _exit(127);
+        }
+        if (pid < 0) return -1;
+        runningTool = pid;
     }
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
+    pid_t waited;
+    do {
+        waited = waitpid(pid, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+    runningTool = 0;
+    if (waited != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -102,35 +154,39 @@ void RunOrFail(const std::vector<std::string>& argv, const std::string& logPath,
 
 }  // namespace
 
-Bytes SignFile(const std::string& unsignedPath, const SignOptions& options) {
-    TempFile signedFile(unsignedPath + ".signed");
-    TempFile log(unsignedPath + ".log");
-    TempFile trusted(unsignedPath + ".certs.pem");
+Bytes SignBundle(const Bytes& unsignedBytes, const SignOptions& options) {
+    InterruptRemoval::SetFirstStep(StopRunningTool);
+    SigningFolder folder;
+    const std::string unsignedFile = folder.File("unsigned.exe");
+    const std::string signedFile = folder.File("signed.exe");
+    const std::string log = folder.File("log");
+    const std::string trusted = folder.File("certs.pem");
+    WriteWholeFile(unsignedFile, unsignedBytes);
+
     std::vector<std::string> sign = {kSigner, "sign", "-pkcs12", options.key, "-h", "sha256"};
     if (!options.passFile.empty()) {
         sign.insert(sign.end(), {"-readpass", options.passFile});
     }
     if (!options.timestampUrl.empty()) sign.insert(sign.end(), {"-ts", options.timestampUrl});
-    sign.insert(sign.end(), {"-in", unsignedPath, "-out", signedFile.Path()});
-    RunOrFail(sign, log.Path(), "signing with " + options.key);
+    sign.insert(sign.end(), {"-in", unsignedFile, "-out", signedFile});
+    RunOrFail(sign, log, "signing with " + options.key);
 
     // verify trusts only what -CAfile lists: the system's roots, so that a
     // certificate from a public authority chains as usual, and the key's own
     // certificates, so that a private or self-signed one verifies too.
     std::vector<std::string> certificates = {"openssl", "pkcs12", "-in", options.key, "-nokeys", "-out",
-                                             trusted.Path(), "-passin"};
+                                             trusted, "-passin"};
     certificates.push_back(options.passFile.empty() ? "pass:" : "file:" + options.passFile);
-    RunOrFail(certificates, log.Path(), "reading the certificates of " + options.key);
+    RunOrFail(certificates, log, "reading the certificates of " + options.key);
     if (std::filesystem::exists(kSystemCertificates)) {
-        Bytes pem = ReadWholeFile(trusted.Path(), 16u << 20);
+        Bytes pem = ReadWholeFile(trusted, 16u << 20);
         Bytes system = ReadWholeFile(kSystemCertificates, 16u << 20);
         pem.insert(pem.end(), system.begin(), system.end());
-        WriteWholeFile(trusted.Path(), pem);
+        WriteWholeFile(trusted, pem);
     }
-    RunOrFail({kSigner, "verify", "-in", signedFile.Path(), "-CAfile", trusted.Path(),
-               "-TSA-CAfile", trusted.Path(), "-ignore-cdp"},
-              log.Path(), "verifying the signature");
-    return ReadWholeFile(signedFile.Path(), 1u << 30);
+    RunOrFail({kSigner, "verify", "-in", signedFile, "-CAfile", trusted, "-TSA-CAfile", trusted, "-ignore-cdp"},
+              log, "verifying the signature");
+    return ReadWholeFile(signedFile, 1u << 30);
 }
 
 #endif

@@ -13,11 +13,14 @@ struct SignOptions {
     std::string timestampUrl;  // empty: no time stamp
 };
 
-// Signs unsignedPath into a temporary file beside it with SHA-256, checks the
-// signature with osslsigncode verify (trusting the key's own certificates as
-// well as the system's) and returns the signed bytes. Throws Failure with the
-// tool's own message when the key does not load, the password is wrong or the
-// signature does not verify; no temporary file is left either way.
-Bytes SignFile(const std::string& unsignedPath, const SignOptions& options);
+// Signs the updater's bytes with SHA-256 and checks the signature with
+// osslsigncode verify (trusting the key's own certificates as well as the
+// system's); returns the signed bytes. The tools work on files in a folder
+// of this run's own (mkdtemp, in TMPDIR or /tmp), so nothing beside OUT is
+// read, written or removed; it goes, with all in it, when this returns,
+// throws or is stopped by Ctrl-C or SIGTERM. Throws Failure with the tool's
+// own message when the key does not load, the password is wrong or the
+// signature does not verify.
+Bytes SignBundle(const Bytes& unsignedBytes, const SignOptions& options);
 
 }  // namespace yppack

@@ -1,9 +1,7 @@
-// yppack: packs a file into a payload container, unpacks one, or describes one.
+// yppack: packs a game into a payload container, bundles it into the updater stub, unpacks or describes one.
 #include <stdio.h>
 
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "tools/yppack/Bundle.h"
@@ -28,14 +26,18 @@ constexpr size_t kProgressMinSize = 4u << 20;
 // A resource may carry padding after its container, but not without bound.
 constexpr size_t kMaxContainerSize = 64u << 20;
 
-int Usage() {
-    fputs("usage: yppack pack IN OUT     pack IN into the container OUT\n"
-          "       yppack unpack IN OUT   decode the container IN into OUT\n"
-          "       yppack info IN         show the container's header\n"
-          "       yppack bundle [--sign KEY.p12 [--pass-file FILE] [--timestamp URL]] STUB GAME OUT\n"
-          "                              write the updater OUT: the program STUB carrying GAME\n",
-          stderr);
-    return 2;
+constexpr const char kUsage[] =
+    "usage: yppack pack IN OUT     pack IN into the container OUT\n"
+    "       yppack unpack IN OUT   decode the container IN into OUT\n"
+    "       yppack info IN         show the container's header\n"
+    "       yppack bundle [--sign KEY.p12 [--pass-file FILE] [--timestamp URL]] STUB GAME OUT\n"
+    "                              write the updater OUT: the program STUB carrying GAME\n"
+    "       yppack --help | --version\n";
+
+// Asked for: standard output, success. A mistake: standard error, status 2.
+int Usage(bool asked = false) {
+    fputs(kUsage, asked ? stdout : stderr);
+    return asked ? 0 : 2;
 }
 
 double Percent(size_t part, size_t whole) {
@@ -52,12 +54,7 @@ int PackFile(const std::string& in, const std::string& out) {
     Progress progress = PackingProgress(data.size());
     Bytes container = Pack(data.data(), data.size(), progress);
     if (progress) fputs("\n", stderr);
-    {
-        QuietStderr quiet;
-        if (Unpack(container) != data) {
-            throw Failure("internal error: the container does not decode to " + in);
-        }
-    }
+    if (Unpack(container) != data) throw Failure("internal error: the container does not decode to " + in);
     WriteWholeFile(out, container);
     printf("%s: %zu -> %zu bytes (%.2f%%), verified\n", out.c_str(), data.size(),
            container.size(), Percent(container.size(), data.size()));
@@ -66,11 +63,7 @@ int PackFile(const std::string& in, const std::string& out) {
 
 int UnpackFile(const std::string& in, const std::string& out) {
     Bytes container = ReadWholeFile(in, kMaxContainerSize);
-    Bytes data;
-    {
-        QuietStderr quiet;
-        data = Unpack(container);
-    }
+    Bytes data = Unpack(container);
     WriteWholeFile(out, data);
     printf("%s: %zu bytes\n", out.c_str(), data.size());
     return 0;
@@ -118,31 +111,26 @@ int BundleFiles(int argc, char** argv) {
     if (files.size() != 3 || (!signing && (!sign.passFile.empty() || !sign.timestampUrl.empty()))) return Usage();
     const std::string& out = files[2];
 #ifdef _WIN32
-    if (signing) SignFile(out, sign);  // says it is not supported, before any work
+    if (signing) SignBundle({}, sign);  // says it is not supported, before any work
 #endif
     Bytes stub = ReadWholeFile(files[0], kMaxStubSize);
     Bytes game;
     try {
         game = ReadWholeFile(files[1], kMaxUnpackedSize);
-    } catch (const Failure& e) {
+    } catch (const FileTooLong& e) {
         throw Failure(std::string(e.what()) + ", the most a container holds");
     }
     BundleReport report;
     Progress progress = PackingProgress(game.size());
-    Bytes bundled = Bundle(stub, game, report, progress);
+    Bytes bundled;
+    try {
+        bundled = Bundle(stub, game, report, progress);
+    } catch (const StubRefused& e) {
+        throw Failure("the stub " + files[0] + ": " + e.Reason());
+    }
     if (progress) fputs("\n", stderr);
     if (signing) {
-        // osslsigncode works on files: the unsigned bundle waits beside OUT.
-        const std::string unsignedPath = out + ".unsigned";
-        struct Remove {
-            const std::string& path;
-            ~Remove() {
-                std::error_code ignored;
-                std::filesystem::remove(path, ignored);
-            }
-        } removeUnsigned{unsignedPath};
-        WriteWholeFile(unsignedPath, bundled);
-        bundled = SignFile(unsignedPath, sign);
+        bundled = SignBundle(bundled, sign);
         CheckBundle(bundled, game);
     }
     WriteWholeFile(out, bundled);
@@ -158,6 +146,11 @@ int BundleFiles(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string command = argv[1];
+    if (command == "--help" && argc == 2) return Usage(true);
+    if (command == "--version" && argc == 2) {
+        printf("yppack %s\n", YPPACK_VERSION);
+        return 0;
+    }
     try {
         if (command == "pack" && argc == 4) return PackFile(argv[2], argv[3]);
         if (command == "unpack" && argc == 4) return UnpackFile(argv[2], argv[3]);
