@@ -29,14 +29,6 @@ void WriteHeader(uint8_t* dst, uint32_t unpackedSize, uint32_t packedSize) {
     }
 }
 
-uint32_t MemorySource::Read(void* dst, uint32_t count) {
-    size_t left = size_ - pos_;
-    size_t n = count < left ? count : left;
-    memcpy(dst, data_ + pos_, n);
-    pos_ += n;
-    return static_cast<uint32_t>(n);
-}
-
 Error VectorSink::Append(const void* src, uint32_t count) {
     const uint8_t* p = static_cast<const uint8_t*>(src);
     bytes.insert(bytes.end(), p, p + count);
@@ -45,7 +37,7 @@ Error VectorSink::Append(const void* src, uint32_t count) {
 
 Bytes Unpack(const Bytes& container) {
     if (container.size() > 0xFFFFFFFFu) throw Failure("container is larger than 4 GiB");
-    MemorySource source(container.data(), container.size());
+    MemorySource source(container.data(), static_cast<uint32_t>(container.size()));
     VectorSink sink;
     if (Error e = DecodeResource(source, sink, names::kPayloadResource)) {
         throw Failure("container is damaged or truncated");

@@ -34,18 +34,6 @@ constexpr uint8_t kMagic[2] = {'Y', 'P'};
 Header ReadHeader(const Bytes& container);
 void WriteHeader(uint8_t* dst, uint32_t unpackedSize, uint32_t packedSize);
 
-class MemorySource : public ByteSource {
-public:
-    MemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    uint32_t Read(void* dst, uint32_t count) override;
-    uint32_t Size() const override { return static_cast<uint32_t>(size_); }
-
-private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
-};
-
 class VectorSink : public ByteSink {
 public:
     Error Append(const void* src, uint32_t count) override;
