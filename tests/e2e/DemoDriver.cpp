@@ -11,8 +11,8 @@
 
 namespace {
 
-void Say(const std::string& cp932) {
-    printf("demo: %s\n", drv::ToUtf8(cp932).c_str());
+void Say(const std::string& text) {
+    printf("demo: %s\n", text.c_str());
     fflush(stdout);
 }
 
@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
         Say("cannot start " + setup);
         return 1;
     }
-    HWND main = drv::WaitWindow(app.Id(), texts::kMainCaption);
+    HWND main = drv::WaitWindow(app.Id(), drv::FromCp932(texts::kMainCaption));
     if (!main) {
         Say("the main window did not appear");
         app.Kill();
@@ -49,13 +49,13 @@ int main(int argc, char** argv) {
         ", " + std::to_string(r.right - r.left) + " x " + std::to_string(r.bottom - r.top));
     Snap(main, shots + "\\main-window.bmp");
 
-    HWND start = drv::FindChild(main, "Button", texts::kStartUpdate);
+    HWND start = drv::FindChild(main, "Button", drv::FromCp932(texts::kStartUpdate));
     if (!start) {
         Say("no start button");
         app.Kill();
         return 1;
     }
-    Say(std::string("pressing [") + texts::kStartUpdate + "]");
+    Say("pressing [" + drv::FromCp932(texts::kStartUpdate) + "]");
     drv::Click(start);
 
     drv::Box box;
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     }
     Say("box \"" + box.caption + "\": " + box.text);
     Snap(box.window, shots + "\\update-done.bmp");
-    drv::PressBoxButton(box, texts::kButtonOk);
+    drv::PressBoxButton(box, drv::FromCp932(texts::kButtonOk));
     Say("pressed [OK]");
 
     long code = app.WaitExit();
@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
     drv::ReadWholeFile(dots, progress);
     Say("decoder progress on its standard error: \"" + progress + "\"");
     DeleteFileA(dots.c_str());
-    bool done = box.caption == texts::kInfoCaption && box.text == texts::kUpdateDone && code == 0;
+    bool done = box.caption == drv::FromCp932(texts::kInfoCaption) && box.text == drv::FromCp932(texts::kUpdateDone) &&
+                code == 0;
     return done ? 0 : 1;
 }

@@ -65,15 +65,48 @@ void Process::Kill() const {
     }
 }
 
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) return L"";
+    int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], size);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    if (wide.empty()) return "";
+    int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                   nullptr);
+    std::string utf8(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], size, nullptr, nullptr);
+    return utf8;
+}
+
+std::string FromCp932(const char* text) {
+    int size = MultiByteToWideChar(932, 0, text, -1, nullptr, 0);
+    if (size <= 1) return "";
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(932, 0, text, -1, &wide[0], size);
+    wide.resize(static_cast<size_t>(size - 1));
+    return Utf8(wide);
+}
+
+std::string Fill(const std::string& pattern, const std::string& arg) {
+    std::string text = pattern;
+    size_t at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, arg);
+    return text;
+}
+
 Process Start(const std::string& exe, const std::string& currentDir, const std::string& outputPath) {
     Process process;
-    std::string commandLine = "\"" + exe + "\"";
-    STARTUPINFOA startup = {};
+    std::wstring commandLine = L"\"" + Wide(exe) + L"\"";
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     HANDLE output = INVALID_HANDLE_VALUE;
     if (!outputPath.empty()) {
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+        output = CreateFileW(Wide(outputPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (output != INVALID_HANDLE_VALUE) {
             startup.dwFlags = STARTF_USESTDHANDLES;
@@ -83,8 +116,9 @@ Process Start(const std::string& exe, const std::string& currentDir, const std::
         }
     }
     PROCESS_INFORMATION info = {};
-    if (CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, output != INVALID_HANDLE_VALUE, 0,
-                       nullptr, currentDir.empty() ? nullptr : currentDir.c_str(), &startup, &info)) {
+    std::wstring folder = Wide(currentDir);
+    if (CreateProcessW(Wide(exe).c_str(), &commandLine[0], nullptr, nullptr, output != INVALID_HANDLE_VALUE, 0,
+                       nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
         CloseHandle(info.hThread);
         process.handle_ = info.hProcess;
         process.id_ = info.dwProcessId;
@@ -94,21 +128,29 @@ Process Start(const std::string& exe, const std::string& currentDir, const std::
 }
 
 std::string TextOf(HWND window) {
-    char text[2048] = {};
+    wchar_t text[2048] = {};
     // WM_GETTEXT is marshalled across processes; a timeout keeps a busy
-    // program from hanging the driver.
+    // program from hanging the driver. Asked as Unicode, an ANSI window's
+    // text comes converted from the system's code page.
     DWORD_PTR ignored = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, sizeof text / sizeof text[0], reinterpret_cast<LPARAM>(text),
                              SMTO_ABORTIFHUNG, 3000, &ignored)) {
-        GetWindowTextA(window, text, sizeof text);
+        GetWindowTextW(window, text, sizeof text / sizeof text[0]);
     }
-    return text;
+    return Utf8(text);
 }
 
 std::string ClassOf(HWND window) {
     char name[256] = {};
     GetClassNameA(window, name, sizeof name);
     return name;
+}
+
+void SetText(HWND control, const std::string& text) {
+    std::wstring wide = Wide(text);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG, 2000,
+                        &ignored);
 }
 
 namespace {
@@ -177,24 +219,34 @@ HWND FindChild(HWND parent, const std::string& className, const std::string& cap
     return nullptr;
 }
 
-HWND FindChildById(HWND parent, int id) {
-    for (HWND child : Children(parent)) {
-        if (GetDlgCtrlID(child) == id) return child;
-    }
-    return nullptr;
-}
-
 void Click(HWND button) {
     PostMessageA(button, BM_CLICK, 0, 0);
 }
 
-void ClickCommand(HWND button) {
-    PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
-                 reinterpret_cast<LPARAM>(button));
+void Press(HWND window, int id) {
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
 }
 
 void Close(HWND window) {
     PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void Keys(std::initializer_list<WORD> keys) {
+    for (WORD key : keys) {
+        INPUT input[2] = {};
+        input[0].type = input[1].type = INPUT_KEYBOARD;
+        input[0].ki.wVk = input[1].ki.wVk = key;
+        input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, input, sizeof input[0]);
+        Sleep(300);
+    }
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
 }
 
 Box ReadBox(HWND window) {
@@ -262,6 +314,12 @@ SIZE ScreenSize() {
     return SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
+bool Centred(HWND window) {
+    RECT r = WindowRect(window);
+    SIZE screen = ScreenSize();
+    return r.left == (screen.cx - (r.right - r.left)) / 2 && r.top == (screen.cy - (r.bottom - r.top)) / 2;
+}
+
 namespace {
 
 // A 32-bit top-down DIB selected into a memory DC beside the screen's DC.
@@ -326,7 +384,7 @@ void Settle(HWND window) {
 }
 
 bool SaveBmp(const Image& image, const std::string& path) {
-    FILE* file = fopen(path.c_str(), "wb");
+    FILE* file = _wfopen(Wide(path).c_str(), L"wb");
     if (!file) return false;
     const int rowBytes = (image.width * 3 + 3) & ~3;
     const uint32_t dataBytes = static_cast<uint32_t>(rowBytes) * image.height;
@@ -409,7 +467,16 @@ bool ClearRecord() {
 }
 
 bool SetRecordString(const std::string& value) {
-    return SetRecordValue(REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+    std::wstring wide = Wide(value);
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    bool ok = RegSetValueExW(key, L"GameDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                             static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
 }
 
 bool SetRecordDword(DWORD value) {
@@ -423,17 +490,17 @@ bool SetRecordRaw(DWORD type, const std::string& bytes) {
 std::string ReadRecord() {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
-    char data[2048] = {};
-    DWORD size = sizeof data - 1;
+    wchar_t data[2048] = {};
+    DWORD size = sizeof data - sizeof data[0];
     DWORD type = 0;
-    LONG status = RegQueryValueExA(key, kRecordValue, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    LONG status = RegQueryValueExW(key, L"GameDir", nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(key);
-    return status == ERROR_SUCCESS ? std::string(data) : std::string();
+    return status == ERROR_SUCCESS ? Utf8(data) : std::string();
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
     out.clear();
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     char buffer[65536];
@@ -445,7 +512,7 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& data) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
@@ -455,53 +522,74 @@ bool WriteWholeFile(const std::string& path, const std::string& data) {
     return CloseHandle(file) && ok;
 }
 
+namespace {
+
+DWORD AttributesOf(const std::string& path) {
+    return GetFileAttributesW(Wide(path).c_str());
+}
+
+}  // namespace
+
 bool FileExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = AttributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFolder(const std::string& path) {
+    DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MakeFolder(const std::string& path) {
+    for (size_t i = 3; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '\\') CreateDirectoryW(Wide(path.substr(0, i)).c_str(), nullptr);
+    }
+    return IsFolder(path);
 }
 
 std::vector<std::string> ListFolder(const std::string& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(Wide(folder + "\\*").c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE) return names;
     do {
-        if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0) {
-            names.push_back(entry.cFileName);
+        if (wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0) {
+            names.push_back(Utf8(entry.cFileName));
         }
-    } while (FindNextFileA(find, &entry));
+    } while (FindNextFileW(find, &entry));
     FindClose(find);
     return names;
 }
 
+void RemoveTree(const std::string& path) {
+    for (const std::string& name : ListFolder(path)) {
+        std::string child = path + "\\" + name;
+        if (IsFolder(child)) {
+            RemoveTree(child);
+        } else {
+            SetFileAttributesW(Wide(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(Wide(child).c_str());
+        }
+    }
+    RemoveDirectoryW(Wide(path).c_str());
+}
+
 bool FreshFolder(const std::string& folder) {
     for (const std::string& name : ListFolder(folder)) {
-        std::string path = folder + "\\" + name;
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
+        std::wstring path = Wide(folder + "\\" + name);
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
     }
-    CreateDirectoryA(folder.c_str(), nullptr);
-    DWORD attributes = GetFileAttributesA(folder.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           ListFolder(folder).empty();
+    CreateDirectoryW(Wide(folder).c_str(), nullptr);
+    return IsFolder(folder) && ListFolder(folder).empty();
 }
 
-std::string ToUtf8(const std::string& cp932) {
-    if (cp932.empty()) return "";
-    int wide = MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(wide), L'\0');
-    MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), &w[0], wide);
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &utf8[0], bytes, nullptr, nullptr);
-    return utf8;
-}
-
-std::string Fill(const char* pattern, const std::string& arg) {
-    std::string text = pattern;
-    size_t at = text.find("%s");
-    if (at != std::string::npos) text.replace(at, 2, arg);
-    return text;
+std::string Listing(const std::string& folder) {
+    std::vector<std::string> names = ListFolder(folder);
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& n : names) joined += (joined.empty() ? "" : ", ") + n;
+    return joined;
 }
 
 }  // namespace drv

@@ -1,5 +1,7 @@
 // Drives another program's windows under Wine the way a user would: start it,
 // find its windows and controls, press buttons, read texts and pixels.
+// Every string here is UTF-8: texts are read back as Unicode, so that one
+// comparison holds on a Japanese and on a Western system alike.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +9,7 @@
 #include <stdint.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -46,9 +49,19 @@ private:
 // With outputPath its standard output and error go to that file.
 Process Start(const std::string& exe, const std::string& currentDir = "", const std::string& outputPath = "");
 
+// A program text (resources/Texts.h, CP932 in these programs as in the
+// updater) as UTF-8.
+std::string FromCp932(const char* text);
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
+// Fills the one %s of a message pattern.
+std::string Fill(const std::string& pattern, const std::string& arg);
+
 // Texts and classes of any process's windows.
 std::string TextOf(HWND window);
 std::string ClassOf(HWND window);
+// Replaces an edit control's text, as typing it would.
+void SetText(HWND control, const std::string& text);
 
 // Top-level windows of the process (visible ones only unless asked).
 std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly = true);
@@ -61,18 +74,22 @@ bool WaitGone(HWND window, int timeoutMs = kWaitMs);
 std::vector<HWND> Children(HWND parent);
 // A child by class ("" for any) and caption ("" for any).
 HWND FindChild(HWND parent, const std::string& className, const std::string& caption);
-HWND FindChildById(HWND parent, int id);
 
 // Presses a button without waiting for what it starts, so a modal loop or a
 // long handler on the other side never blocks the driver.
 void Click(HWND button);
-// The same press delivered as the parent's WM_COMMAND, for windows that are
-// not yet ready to take mouse messages.
-void ClickCommand(HWND button);
+// The same press delivered as the window's WM_COMMAND from its control id,
+// for windows that are not active or not yet ready to take mouse messages.
+void Press(HWND window, int id);
 // Asks the window to close, as its close box does.
 void Close(HWND window);
+// Types the keys into whatever window has the focus, each pressed and let go.
+void Keys(std::initializer_list<WORD> keys);
+// The control that has the keyboard focus in window's thread.
+HWND FocusOf(HWND window);
 
-// A message box: its own top-level window with a text, an icon and buttons.
+// A message box read from the screen: its own top-level window with a text,
+// an icon and buttons.
 struct Box {
     HWND window = nullptr;
     HWND icon = nullptr;  // the icon static, if any
@@ -89,6 +106,9 @@ RECT WindowRect(HWND window);
 // The client area in screen coordinates.
 RECT ClientRectOnScreen(HWND window);
 SIZE ScreenSize();
+// The window's outer rectangle sits in the middle of the screen, its origin
+// rounded toward zero as C++ divides, so negative on a smaller screen.
+bool Centred(HWND window);
 
 // Pixels copied from the screen, 0x00RRGGBB, top row first.
 struct Image {
@@ -127,14 +147,16 @@ std::string ReadRecord();
 bool ReadWholeFile(const std::string& path, std::string& out);
 bool WriteWholeFile(const std::string& path, const std::string& data);
 bool FileExists(const std::string& path);
-// Names in a folder, "." and ".." left out.
-std::vector<std::string> ListFolder(const std::string& folder);
+bool IsFolder(const std::string& path);
+// Makes the folder and every folder above it that is missing.
+bool MakeFolder(const std::string& path);
+// Removes the folder and everything in it.
+void RemoveTree(const std::string& path);
 // Makes an empty folder (removing what was there, files one level deep).
 bool FreshFolder(const std::string& folder);
-
-// CP932 text made readable on a UTF-8 terminal.
-std::string ToUtf8(const std::string& cp932);
-// Fills the one %s of a message pattern.
-std::string Fill(const char* pattern, const std::string& arg);
+// Names in a folder, "." and ".." left out, in the order the system lists them.
+std::vector<std::string> ListFolder(const std::string& folder);
+// "a, b, c" of a folder's names, sorted.
+std::string Listing(const std::string& folder);
 
 }  // namespace drv
