@@ -6,7 +6,8 @@
 
 #include <string>
 
-#include "driver/Driver.h"
+#include "driver/Updater.h"
+#include "resources/Layouts.h"
 #include "resources/Texts.h"
 
 namespace {
@@ -33,15 +34,15 @@ int main(int argc, char** argv) {
 
     // The decoder's progress dots go to a file, counted at the end.
     const std::string dots = shots + "\\decoder-stderr.txt";
-    drv::Process app = drv::Start(setup, "", dots);
-    if (!app.Started()) {
+    upd::Running app;
+    app.process = drv::Start(setup, "", dots);
+    if (!app.process.Started()) {
         Say("cannot start " + setup);
         return 1;
     }
-    HWND main = drv::WaitWindow(app.Id(), drv::FromCp932(texts::kMainCaption));
+    HWND main = app.WaitWindow(kMainWindow.className);
     if (!main) {
         Say("the main window did not appear");
-        app.Kill();
         return 1;
     }
     RECT r = drv::WindowRect(main);
@@ -52,16 +53,15 @@ int main(int argc, char** argv) {
     HWND start = drv::FindChild(main, "Button", drv::FromCp932(texts::kStartUpdate));
     if (!start) {
         Say("no start button");
-        app.Kill();
         return 1;
     }
     Say("pressing [" + drv::FromCp932(texts::kStartUpdate) + "]");
     drv::Click(start);
 
     drv::Box box;
-    if (!drv::WaitBox(app.Id(), box, {main}, 30000)) {
+    app.main = main;
+    if (!upd::WaitBox(app, box, 30000)) {
         Say("no box after the start button");
-        app.Kill();
         return 1;
     }
     Say("box \"" + box.caption + "\": " + box.text);
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     drv::PressBoxButton(box, drv::FromCp932(texts::kButtonOk));
     Say("pressed [OK]");
 
-    long code = app.WaitExit();
+    long code = app.process.WaitExit();
     Say("Setup.exe ended with exit code " + std::to_string(code));
     std::string progress;
     drv::ReadWholeFile(dots, progress);

@@ -169,8 +169,7 @@ void SecondCopyExitsAtOnce() {
         [&] {
             windowsSeen += static_cast<int>(drv::TopWindows(second.Id(), false).size());
             return !second.Running();
-        },
-        10000);
+        });
     ExpectEq(second.WaitExit(0), 1L, "exit code of the second copy");
     ExpectEq(windowsSeen, 0, "windows the second copy made");
     Expect(first.process.Running(), "the first copy still runs");

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "driver/Updater.h"
+#include "resources/Layouts.h"
 #include "resources/Names.h"
 #include "resources/Texts.h"
 
@@ -17,30 +18,16 @@ std::string WithNul(const std::string& s) {
     return s + std::string(1, '\0');
 }
 
-// Reads a box once its buttons exist and its icon is on the screen: the icon
-// is compared by its pixels, which the box paints a moment after it appears.
-drv::Box ReadPaintedBox(HWND window, LPCSTR icon) {
-    drv::WaitUntil([&] { return !drv::ReadBox(window).buttons.empty(); }, 2000);
-    drv::Box box = drv::ReadBox(window);
-    drv::WaitUntil([&] { return box.icon && drv::IconLikeness(box.icon, icon) > 0.97; }, 2000);
-    return box;
-}
-
-// Starts Setup with the record as it is and waits for its error box, titled Setup.
-HWND StartToErrorBox(upd::Running& app) {
-    app.process = drv::Start(upd::UpdaterPath("Setup"));
-    Require(app.process.Started(), "the updater did not start");
-    HWND box = drv::WaitWindow(app.process.Id(), "Setup");
-    Require(box != nullptr, "no box captioned Setup appeared");
-    return box;
+// Starts Setup with the record as it is and reads its error box, titled Setup.
+drv::Box StartToErrorBox(upd::Running& app) {
+    Require(upd::Launch(upd::UpdaterPath("Setup"), app), "the updater did not start");
+    return drv::ReadBox(app.WaitFor(kMessageDialogClass, "Setup"));
 }
 
 void BadTypeIsRefused(DWORD type, const std::string& bytes) {
     Require(drv::ClearRecord() && drv::SetRecordRaw(type, bytes), "cannot set the record");
     upd::Running app;
-    HWND box = StartToErrorBox(app);
-    upd::ExpectBoxAndPress(ReadPaintedBox(box, IDI_ERROR), "Setup",
-                           upd::ErrorText(texts::kValueWrongType, names::kRecordValue), IDI_ERROR);
+    upd::ExpectBoxAndPress(StartToErrorBox(app), "Setup", upd::ErrorText(texts::kValueWrongType, names::kRecordValue), IDI_ERROR);
     Sleep(500);
     Expect(app.process.Running(), "the program keeps running after the box");
     Expect(!app.Windows().empty(), "the program still shows a window");
@@ -52,8 +39,7 @@ void AfterBadTypeStartRefusesEmptyFolder() {
     drv::FreshFolder(here);
     Require(drv::ClearRecord() && drv::SetRecordDword(7), "cannot set the record");
     upd::Running app;
-    app.process = drv::Start(upd::UpdaterPath("Setup"), here);
-    Require(app.process.Started(), "the updater did not start");
+    Require(upd::Launch(upd::UpdaterPath("Setup"), app, here), "the updater did not start");
     const std::string wrongType = upd::ErrorText(texts::kValueWrongType, names::kRecordValue);
     const std::string mainCaption = FromCp932(texts::kMainCaption);
     const std::string locateCaption = FromCp932(texts::kLocateCaption);
@@ -128,9 +114,7 @@ void TooLongIsAnError() {
     std::string tooLong = "C:\\" + std::string(300, 'a') + "\\";
     Require(drv::ClearRecord() && drv::SetRecordString(tooLong), "cannot set the record");
     upd::Running app;
-    HWND box = StartToErrorBox(app);
-    upd::ExpectBoxAndPress(ReadPaintedBox(box, IDI_ERROR), "Setup",
-                           upd::ErrorText(texts::kValueNotRead, names::kRecordValue), IDI_ERROR);
+    upd::ExpectBoxAndPress(StartToErrorBox(app), "Setup", upd::ErrorText(texts::kValueNotRead, names::kRecordValue), IDI_ERROR);
     upd::CloseAll(app);
     ExpectEq(drv::ReadRecord(), tooLong, "the record stays as it was");
 }
@@ -139,10 +123,8 @@ void EmptyOpensLocateDialog(bool keyPresent) {
     Require(drv::ClearRecord(), "cannot clear the record");
     if (keyPresent) Require(drv::SetRecordString(""), "cannot set the record");
     upd::Running app;
-    app.process = drv::Start(upd::UpdaterPath("Setup"));
-    Require(app.process.Started(), "the updater did not start");
-    HWND dialog = drv::WaitWindow(app.process.Id(), FromCp932(texts::kLocateCaption));
-    Require(dialog != nullptr, "the locate dialog never appeared");
+    Require(upd::Launch(upd::UpdaterPath("Setup"), app), "the updater did not start");
+    HWND dialog = app.WaitLocateDialog();
     upd::Snap(dialog, "locate-at-start");
     HWND quit = drv::FindChild(dialog, "Button", FromCp932(texts::kQuit));
     Require(quit != nullptr, "the locate dialog has no quit button");

@@ -61,7 +61,9 @@ void Update(const GoodUpdate& good) {
         for (const char* side : {".~00n", ".~00b", ".~01n"}) drv::WriteWholeFile(Target(folder) + side, "stale");
     }
     Require(drv::SetRecordString(folder + "\\"), "cannot set the record");
-    if (std::string(good.updater) == kAs98) Require(upd::MakeWindows98Copy("Setup", kAs98), "cannot make the Windows 98 copy");
+    if (std::string(good.updater) == kAs98) {
+        Require(upd::MakeWindows98Copy("Setup", kAs98), "cannot make the Windows 98 copy");
+    }
     Require(drv::FileExists(upd::UpdaterPath(good.updater)),
             std::string(good.updater) + ".exe is missing (for Setup-signed: see signed.sh)");
     upd::Running app;
@@ -86,31 +88,27 @@ void Update(const GoodUpdate& good) {
            "standard error holds \"" + dots.substr(0, 40) + "\", not progress dots");
 }
 
+HANDLE gHeld = INVALID_HANDLE_VALUE;  // let go once the box is up
+
 // A failure the user must see in a box while the old file stays whole.
 struct FailedUpdate {
     const char* name;
     const char* updater;
     // Sets up the folder and returns the record's value.
     std::function<std::string(const std::string& folder)> prepare;
-    // The box's text, from the file it names.
-    std::function<std::string(const std::string& target)> message;
-    // Undoes what prepare holds once the box is up.
-    std::function<void()> release;
+    const char* pattern;
+    bool namesTheFile;  // the box names kestravon.exe, else the payload resource
 };
 
-void FailToUpdate(const FailedUpdate& failure) {
-    std::string folder = upd::MakeGameFolder("failing");
-    std::string record = failure.prepare(folder);
-    std::string before = drv::Listing(folder);
-    std::string target = record + names::kTargetFile;
-    Require(drv::SetRecordString(record), "cannot set the record");
-    upd::Running app;
-    Require(upd::StartUpdater(failure.updater, app), "the main window never appeared");
+// The box and a program that runs on; the folder holds what it held.
+void ExpectRefused(upd::Running& app, const std::string& updater, const std::string& text,
+                   const std::string& folder, const std::string& before) {
     drv::Box box;
     bool boxed = upd::StartUpdate(app, box);
-    failure.release();
+    if (gHeld != INVALID_HANDLE_VALUE) CloseHandle(gHeld);
+    gHeld = INVALID_HANDLE_VALUE;
     Require(boxed, "no box after the start button");
-    upd::ExpectBoxAndPress(box, upd::TitleOf(failure.updater), failure.message(target), IDI_ERROR);
+    upd::ExpectBoxAndPress(box, upd::TitleOf(updater), text, IDI_ERROR);
     Sleep(300);
     Expect(app.process.Running() && IsWindowVisible(app.main), "the program keeps running");
     SetFileAttributesA(Target(folder).c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -119,21 +117,22 @@ void FailToUpdate(const FailedUpdate& failure) {
     ExpectEq(upd::Quit(app), 0L, "exit code after the quit button");
 }
 
-HANDLE gHeld = INVALID_HANDLE_VALUE;
+void FailToUpdate(const FailedUpdate& failure) {
+    std::string folder = upd::MakeGameFolder("failing");
+    std::string record = failure.prepare(folder);
+    std::string before = drv::Listing(folder);
+    Require(drv::SetRecordString(record), "cannot set the record");
+    upd::Running app;
+    Require(upd::StartUpdater(failure.updater, app), "the main window never appeared");
+    ExpectRefused(app, failure.updater,
+                  upd::ErrorText(failure.pattern, failure.namesTheFile ? record + names::kTargetFile
+                                                                       : names::kPayloadResource),
+                  folder, before);
+}
 
-std::string CannotCreate(const std::string& target) {
-    return upd::ErrorText(texts::kCannotCreateFile, target);
-}
-std::string Damaged(const std::string&) {
-    return upd::ErrorText(texts::kResourceDamaged, names::kPayloadResource);
-}
-std::string NotFound(const std::string&) {
-    return upd::ErrorText(texts::kResourceNotFound, names::kPayloadResource);
-}
 std::string AsItIs(const std::string& folder) {
     return folder + "\\";
 }
-void Nothing() {}
 
 const std::vector<FailedUpdate> kFailedUpdates = {
     {"failure: a missing install folder cannot take the file", "Setup",
@@ -142,33 +141,29 @@ const std::vector<FailedUpdate> kFailedUpdates = {
          RemoveDirectoryA(gone.c_str());
          return gone + "\\";
      },
-     CannotCreate, Nothing},
+     texts::kCannotCreateFile, true},
     {"failure: kestravon.exe held open without sharing", "Setup",
      [](const std::string& folder) {
          gHeld = CreateFileA(Target(folder).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
          Require(gHeld != INVALID_HANDLE_VALUE, "the driver cannot hold the file open");
          return folder + "\\";
      },
-     CannotCreate,
-     [] {
-         CloseHandle(gHeld);
-         gHeld = INVALID_HANDLE_VALUE;
-     }},
+     texts::kCannotCreateFile, true},
     {"failure: a read-only kestravon.exe", "Setup",
      [](const std::string& folder) {
          SetFileAttributesA(Target(folder).c_str(), FILE_ATTRIBUTE_READONLY);
          return folder + "\\";
      },
-     CannotCreate, Nothing},
+     texts::kCannotCreateFile, true},
     {"failure: a container cut short writes nothing (no checksum: the decoder finds it)", "Setup-damaged", AsItIs,
-     Damaged, Nothing},
+     texts::kResourceDamaged, false},
     {"failure: one coded byte of EXE flipped: the checksum keeps it off the disk", "Setup-flipped",
      [](const std::string& folder) {
          Require(upd::MakeFlippedCopy("Setup", "Setup-flipped"), "cannot flip a byte of Setup.exe");
          return folder + "\\";
      },
-     Damaged, Nothing},
-    {"failure: the stub, without the payload resource", "Setup-stub", AsItIs, NotFound, Nothing},
+     texts::kResourceDamaged, false},
+    {"failure: the stub, without the payload resource", "Setup-stub", AsItIs, texts::kResourceNotFound, false},
     // The box title comes from the file name: cut at its first ".", then
     // every letter after the first in lower case.
     {"failure: an error box of SETUP.TEST.EXE is titled Setup", "SETUP.TEST",
@@ -176,7 +171,7 @@ const std::vector<FailedUpdate> kFailedUpdates = {
          CopyFileA(upd::UpdaterPath("Setup-stub").c_str(), upd::UpdaterPath("SETUP.TEST").c_str(), FALSE);
          return folder + "\\";
      },
-     NotFound, Nothing},
+     texts::kResourceNotFound, false},
 };
 
 void RetryAfterFailure() {
@@ -189,11 +184,8 @@ void RetryAfterFailure() {
     bool boxed = upd::StartUpdate(app, box);
     CloseHandle(lock);
     Require(boxed, "no box after the first press");
-    upd::ExpectBoxAndPress(box, "Setup", CannotCreate(Target(folder)));
-    Require(upd::StartUpdate(app, box), "no box after the second press");
-    upd::ExpectBoxAndPress(box, FromCp932(texts::kInfoCaption), FromCp932(texts::kUpdateDone));
-    ExpectEq(app.process.WaitExit(), 0L, "exit code");
-    Expect(Contents(Target(folder)) == Contents(upd::PayloadPath("Setup")), "kestravon.exe is the payload");
+    upd::ExpectBoxAndPress(box, "Setup", upd::ErrorText(texts::kCannotCreateFile, Target(folder)));
+    upd::ExpectUpdateInto(app, "Setup", folder);
     ExpectEq(drv::Listing(folder), std::string("MG_DATA.MBL, kestravon.exe"), "the folder holds");
 }
 
@@ -217,7 +209,8 @@ void IconOnlyWhenBundled() {
         Expect(bundled ? red >= 16 : red == 0,
                updater + ": " + std::to_string(red) + " pixels of the icon's red in the box's title bar");
         if (bundled) upd::Snap(app.main, "main-window-icon");
-        upd::ExpectBoxAndPress(box, upd::TitleOf(updater), CannotCreate(folder + "\\gone\\" + names::kTargetFile),
+        upd::ExpectBoxAndPress(box, upd::TitleOf(updater),
+                               upd::ErrorText(texts::kCannotCreateFile, folder + "\\gone\\" + names::kTargetFile),
                                IDI_ERROR);
         ExpectEq(upd::Quit(app), 0L, "exit code after the quit button");
     }
@@ -232,14 +225,7 @@ void DiskFullKeepsTheOldFile() {
     Require(drv::SetRecordString(folder + "\\"), "cannot set the record");
     upd::Running app;
     Require(upd::StartUpdater("Setup-large", app), "the main window never appeared");
-    drv::Box box;
-    Require(upd::StartUpdate(app, box), "no box after the start button");
-    upd::ExpectBoxAndPress(box, upd::TitleOf("Setup-large"), upd::ErrorText(texts::kWriteError), IDI_ERROR);
-    Sleep(300);
-    Expect(app.process.Running() && IsWindowVisible(app.main), "the program keeps running");
-    Expect(Contents(Target(folder)) == Contents(upd::OldGame()), "the old kestravon.exe changed");
-    ExpectEq(drv::Listing(folder), before, "the folder holds");
-    ExpectEq(upd::Quit(app), 0L, "exit code after the quit button");
+    ExpectRefused(app, "Setup-large", upd::ErrorText(texts::kWriteError), folder, before);
 }
 
 }  // namespace

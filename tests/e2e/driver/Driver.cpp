@@ -65,30 +65,31 @@ void Process::Kill() const {
     }
 }
 
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return L"";
-    int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], size);
+namespace {
+
+// A byte string never needs more UTF-16 units than it has bytes.
+std::wstring ToWide(UINT codePage, const std::string& bytes) {
+    std::wstring wide(bytes.size(), L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                                        &wide[0], static_cast<int>(wide.size()))));
     return wide;
 }
 
-std::string Utf8(const std::wstring& wide) {
-    if (wide.empty()) return "";
-    int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                   nullptr);
-    std::string utf8(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], size, nullptr, nullptr);
-    return utf8;
+}  // namespace
+
+std::wstring Wide(const std::string& utf8) {
+    return ToWide(CP_UTF8, utf8);
 }
 
 std::string FromCp932(const char* text) {
-    int size = MultiByteToWideChar(932, 0, text, -1, nullptr, 0);
-    if (size <= 1) return "";
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(932, 0, text, -1, &wide[0], size);
-    wide.resize(static_cast<size_t>(size - 1));
-    return Utf8(wide);
+    return Utf8(ToWide(932, text));
+}
+
+std::string Utf8(const std::wstring& wide) {
+    std::string utf8(wide.size() * 3, '\0');  // at most three bytes a UTF-16 unit
+    utf8.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                                         &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr)));
+    return utf8;
 }
 
 std::string Fill(const std::string& pattern, const std::string& arg) {
@@ -184,22 +185,6 @@ std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly) {
     return search.found;
 }
 
-HWND WaitWindow(DWORD pid, const std::string& caption, int timeoutMs) {
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND w : TopWindows(pid)) {
-                if (caption.empty() || TextOf(w) == caption) {
-                    found = w;
-                    return true;
-                }
-            }
-            return false;
-        },
-        timeoutMs);
-    return found;
-}
-
 bool WaitGone(HWND window, int timeoutMs) {
     return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
 }
@@ -250,6 +235,8 @@ HWND FocusOf(HWND window) {
 }
 
 Box ReadBox(HWND window) {
+    // The box fills in its children right after it appears.
+    WaitUntil([&] { return FindChild(window, "Button", "") != nullptr; }, 2000);
     Box box;
     box.window = window;
     box.caption = TextOf(window);
@@ -282,8 +269,6 @@ bool WaitBox(DWORD pid, Box& box, const std::vector<HWND>& skip, int timeoutMs) 
         },
         timeoutMs);
     if (!found) return false;
-    // The box fills in its children right after it appears.
-    WaitUntil([&] { return !ReadBox(found).buttons.empty(); }, 2000);
     box = ReadBox(found);
     return true;
 }

@@ -65,9 +65,6 @@ void SetText(HWND control, const std::string& text);
 
 // Top-level windows of the process (visible ones only unless asked).
 std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly = true);
-// The first visible top-level window of pid whose caption is caption
-// ("" for any), once it appears.
-HWND WaitWindow(DWORD pid, const std::string& caption, int timeoutMs = kWaitMs);
 // Waits until the window is gone or hidden.
 bool WaitGone(HWND window, int timeoutMs = kWaitMs);
 
@@ -97,6 +94,7 @@ struct Box {
     std::string text;
     std::vector<std::string> buttons;
 };
+// Waits until the box has its buttons, then reads it.
 Box ReadBox(HWND window);
 // Waits for a box of pid other than the windows in skip.
 bool WaitBox(DWORD pid, Box& box, const std::vector<HWND>& skip, int timeoutMs = kWaitMs);
