@@ -3,19 +3,20 @@
 
 #include <string.h>
 
-#include "platform/Cp932.h"
+#include "platform/Path.h"
+#include "platform/Text.h"
 #include "resources/Names.h"
 #include "resources/Texts.h"
 
 Error RereadAfterFirstLocate(Registry& registry, char* installDir, bool* giveUp) {
     *giveUp = false;
-    if (Error e = ReadInstallDir(registry, installDir, kInstallDirCapacity)) return e;
+    if (Error e = ReadInstallDir(registry, installDir, kPathCapacity)) return e;
     *giveUp = installDir[0] == '\0';
     return {};
 }
 
 Error AdoptChangedFolder(Registry& registry, char* installDir) {
-    char fresh[kInstallDirCapacity] = "";
+    char fresh[kPathCapacity] = "";
     if (Error e = ReadInstallDir(registry, fresh, sizeof fresh)) return e;
     if (fresh[0] != '\0') memcpy(installDir, fresh, sizeof fresh);
     return {};
@@ -23,7 +24,7 @@ Error AdoptChangedFolder(Registry& registry, char* installDir) {
 
 Error UpdateTargetPath(const char* installDir, char* out, size_t capacity) {
     if (capacity > 0) out[0] = '\0';
-    if (installDir[0] == '\0') return Error::Make(texts::kNoInstallFolder);
+    if (!IsFullPath(installDir)) return Error::Make(texts::kNoInstallFolder);
     TextBuilder target(out, capacity);
     target.Append(installDir);
     // The record always ends in "\" when this program wrote it; one written

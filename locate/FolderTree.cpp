@@ -5,15 +5,14 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "platform/Cp932.h"
+#include "platform/Text.h"
+#include "resources/Names.h"
 
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
-
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // The subfolder names of one listing, kept in name order as they arrive.
 struct NameList {
@@ -62,12 +61,13 @@ struct NameList {
 }  // namespace
 
 int CaseBlindOrder(const char* a, const char* b) {
+    const CodePage& codePage = SystemCodePage();
     for (;; ++a, ++b) {
         unsigned char x = static_cast<unsigned char>(AsciiUpper(*a));
         unsigned char y = static_cast<unsigned char>(AsciiUpper(*b));
         if (x != y || x == 0) return x < y ? -1 : x > y ? 1 : 0;
         // A trail byte is compared as it is, never folded like a letter.
-        if (IsCp932LeadByte(x) && a[1] != '\0' && b[1] != '\0') {
+        if (codePage.IsLeadByte(x) && a[1] != '\0' && b[1] != '\0') {
             ++a;
             ++b;
             if (*a != *b) return static_cast<unsigned char>(*a) < static_cast<unsigned char>(*b) ? -1 : 1;
@@ -75,8 +75,7 @@ int CaseBlindOrder(const char* a, const char* b) {
     }
 }
 
-FolderTree::FolderTree(FileSystem& fileSystem, Folders& folders, NameOrder order)
-    : fileSystem_(fileSystem), folders_(folders), order_(order) {}
+FolderTree::FolderTree(FileSystem& fileSystem, NameOrder order) : fileSystem_(fileSystem), order_(order) {}
 
 FolderTree::~FolderTree() {
     free(names_);
@@ -85,14 +84,14 @@ FolderTree::~FolderTree() {
 
 bool FolderTree::StartListing(const char* folder, FolderListing& listing, FolderEntry& first) {
     char pattern[kPathCapacity];
-    if (!JoinPath(pattern, sizeof pattern, folder, "*.*")) return false;
+    if (!JoinPath(pattern, sizeof pattern, folder, names::kListPattern)) return false;
     return fileSystem_.OpenListing(pattern, listing, first);
 }
 
 bool FolderTree::Open(const char* folder) {
     size_t length = strlen(folder);
     if (!IsFullPath(folder) || length >= sizeof shown_) return false;
-    if (folders_.Probe(folder) != PathKind::kFolder) return false;
+    if (fileSystem_.Probe(folder, nullptr) != PathKind::kFolder) return false;
 
     NameList list;
     FolderListing listing;

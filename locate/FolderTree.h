@@ -1,12 +1,11 @@
 // The folder picker's model: the shown folder, the folders above it, and its
-// subfolders in name order, over the file system seams.
+// subfolders in name order, over the file system seam.
 #pragma once
 
 #include <stddef.h>
 
-#include "locate/FolderPath.h"
 #include "platform/FileSystem.h"
-#include "platform/Folders.h"
+#include "platform/Path.h"
 
 // How two folder names sort, as strcmp answers.
 using NameOrder = int (*)(const char* a, const char* b);
@@ -19,7 +18,7 @@ int CaseBlindOrder(const char* a, const char* b);
 // an ancestor's own position, every subfolder one below the shown folder.
 class FolderTree {
 public:
-    FolderTree(FileSystem& fileSystem, Folders& folders, NameOrder order);
+    FolderTree(FileSystem& fileSystem, NameOrder order);
     ~FolderTree();
     FolderTree(const FolderTree&) = delete;
     FolderTree& operator=(const FolderTree&) = delete;
@@ -68,7 +67,6 @@ private:
     const char* Subfolder(size_t index) const { return names_ + offsets_[index]; }
 
     FileSystem& fileSystem_;
-    Folders& folders_;
     NameOrder order_;
     char shown_[kPathCapacity] = {};
     size_t ancestors_ = 0;

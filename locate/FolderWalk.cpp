@@ -3,13 +3,11 @@
 
 #include <string.h>
 
-#include "platform/Cp932.h"
+#include "locate/InstallRecord.h"
+#include "platform/Text.h"
 #include "resources/Names.h"
-#include "resources/Texts.h"
 
 namespace {
-
-constexpr size_t kProgressCapacity = sizeof texts::kSearchingPrefix + kSearchPathCapacity;
 
 // One level of the walk: where its folder's path ends in the shared path
 // buffer and, once asked, the folder's identity.
@@ -27,7 +25,7 @@ struct Walk {
     SearchState& state;
     FileSystem& fileSystem;
     SearchView& view;
-    char path[kSearchPathCapacity + sizeof names::kListPattern];
+    char path[kSearchPathCapacity + 1 + sizeof names::kListPattern];
     size_t pathLength;
 };
 
@@ -63,9 +61,7 @@ bool ClosesCycle(Walk& walk, WalkLevel& self) {
 }
 
 void ShowFolderBegun(Walk& walk) {
-    char line[kProgressCapacity];
-    TextBuilder(line, sizeof line).Append(texts::kSearchingPrefix).Append(walk.path);
-    walk.view.ShowProgress(line);
+    walk.view.ShowProgress(walk.path);
     walk.view.PumpMessages();
     SearchState& state = walk.state;
     if (!state.abandoned && walk.view.Ended()) {
@@ -94,7 +90,8 @@ void WalkFolder(Walk& walk, WalkLevel* parent, bool isLink) {
     // buffer of its own would cost every level of depth its stack.
     FolderListing listing;
     FolderEntry entry;
-    memcpy(walk.path + walk.pathLength, names::kListPattern, sizeof names::kListPattern);
+    walk.path[walk.pathLength] = '\\';
+    memcpy(walk.path + walk.pathLength + 1, names::kListPattern, sizeof names::kListPattern);
     bool listed = walk.fileSystem.OpenListing(walk.path, listing, entry);
     walk.path[walk.pathLength] = '\0';
     if (!listed) return;
@@ -133,12 +130,10 @@ bool IsMarkerName(const char* name) {
     const char* marker = names::kMarkerName;
     size_t i = 0;
     for (; name[i] != '\0'; ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
         // The marker is ASCII: a double-byte character never matches, and its
         // trail byte, which may look like a letter, is never upper-cased.
-        if (IsCp932LeadByte(c)) return false;
-        if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
-        if (c != static_cast<unsigned char>(marker[i])) return false;
+        if (SystemCodePage().Width(name + i) != 1) return false;
+        if (AsciiUpper(name[i]) != marker[i]) return false;
     }
     return marker[i] == '\0';
 }
@@ -148,7 +143,7 @@ void SearchFolder(SearchState& state, FileSystem& fileSystem, SearchView& view, 
     StartWalk(walk, folder);
 }
 
-Error ClickSearchButton(SearchState& state, FileSystem& fileSystem, SearchView& view) {
+Error ClickSearchButton(SearchState& state, FileSystem& fileSystem, Registry& registry, SearchView& view) {
     if (state.running) {
         // The search further down this call stack sees the flag when its next
         // folder walk begins, and unwinds.
@@ -179,8 +174,8 @@ Error ClickSearchButton(SearchState& state, FileSystem& fileSystem, SearchView& 
             state.busy = false;
             view.ShowRunning(false);
             char record[kSearchPathCapacity + 1];
-            TextBuilder(record, sizeof record).Append(state.FoundDir).Append("\\");
-            if (Error e = view.StoreFolder(record)) return e;
+            FolderRecordValue(record, sizeof record, state.FoundDir);
+            if (Error e = StoreInstallDir(registry, record)) return e;
             view.CloseDialog();
             return {};
         }

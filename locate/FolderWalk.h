@@ -6,10 +6,12 @@
 
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "platform/Path.h"
+#include "platform/Registry.h"
 
-// Paths longer than the system's MAX_PATH are joined here and left to the
+// Paths longer than the system allows are joined here and left to the
 // listing to refuse; beyond this capacity a subfolder is passed over.
-constexpr size_t kSearchPathCapacity = 520;
+constexpr size_t kSearchPathCapacity = 2 * kPathCapacity;
 
 // One copy for the whole run, kept between searches.
 struct SearchState {
@@ -31,22 +33,22 @@ public:
     // Running: the button reads "中止" and the other two are disabled;
     // otherwise it reads "自動検索" and they are enabled.
     virtual void ShowRunning(bool running) = 0;
-    // Sets the progress line and repaints the dialog at once.
-    virtual void ShowProgress(const char* line) = 0;
+    // Sets the progress line to "検索中 " and folder, and repaints the
+    // dialog at once.
+    virtual void ShowProgress(const char* folder) = 0;
     // Handles every pending message; button clicks and the close box re-enter
     // the dialog from here.
     virtual void PumpMessages() = 0;
     // True once the dialog has been closed (or the program asked to quit).
     virtual bool Ended() = 0;
     virtual void ShowNotFound() = 0;
-    // Writes the install record; created for this one write.
-    virtual Error StoreFolder(const char* recordValue) = 0;
     virtual void CloseDialog() = 0;
 };
 
 // The search button's click: starts a search, or asks the running one to
 // stop. A click that arrives while a stopped search still unwinds is ignored.
-Error ClickSearchButton(SearchState& state, FileSystem& fileSystem, SearchView& view);
+// A folder found is written to the install record through registry.
+Error ClickSearchButton(SearchState& state, FileSystem& fileSystem, Registry& registry, SearchView& view);
 
 // Walks folder and its subfolders for the marker; reports only through state
 // and the progress line. Exposed for the search's own tests.

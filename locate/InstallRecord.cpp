@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "platform/Text.h"
 #include "resources/Names.h"
 #include "resources/Texts.h"
 
@@ -32,7 +33,7 @@ Error ReadInstallDir(Registry& registry, char* out, size_t capacity) {
     if (subkey != RegStatus::kOk) return Error::Make(texts::kValueNotRead, names::kRecordValue);
 
     // Read aside first: on an error the caller's copy stays as it was.
-    char dir[kInstallDirCapacity];
+    char dir[kPathCapacity];
     switch (registry.GetString(names::kRecordValue, dir, sizeof dir)) {
     case RegStatus::kOk:
         break;
@@ -59,4 +60,10 @@ Error StoreInstallDir(Registry& registry, const char* dir) {
         return Error::Make(texts::kValueNotSet, names::kRecordValue);
     }
     return {};
+}
+
+bool FolderRecordValue(char* out, size_t capacity, const char* folder) {
+    TextBuilder text(out, capacity);
+    text.Append(folder).Append("\\");
+    return !text.Overflowed();
 }

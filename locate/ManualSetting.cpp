@@ -3,12 +3,12 @@
 
 #include <string.h>
 
-#include "locate/FolderPath.h"
 #include "locate/InstallRecord.h"
+#include "platform/Path.h"
 #include "resources/Names.h"
 #include "resources/Texts.h"
 
-bool CreateFolderWithParents(Folders& folders, const char* path) {
+bool CreateFolderWithParents(FileSystem& fs, const char* path) {
     constexpr size_t kMaxDepth = kPathCapacity / 2;
     PathStep steps[kMaxDepth];
     size_t count = PathSteps(path, steps, kMaxDepth);
@@ -19,18 +19,18 @@ bool CreateFolderWithParents(Folders& folders, const char* path) {
     for (size_t i = first; i < count; ++i) {
         memcpy(folder, path, steps[i].end);
         folder[steps[i].end] = '\0';
-        PathKind kind = folders.Probe(folder);
+        PathKind kind = fs.Probe(folder, nullptr);
         if (kind == PathKind::kFolder) continue;
-        if (kind == PathKind::kFile || !folders.CreateFolder(folder)) return false;
+        if (kind == PathKind::kFile || !fs.CreateFolder(folder)) return false;
     }
     return true;
 }
 
-Error ApplyManualChoice(Folders& folders, Registry& registry, const char* chosen,
+Error ApplyManualChoice(FileSystem& fs, Registry& registry, const char* chosen,
                         ManualOutcome* outcome) {
     *outcome = ManualOutcome::kNotGameFolder;
     if (chosen[0] == '\0') return Error::Make(texts::kCannotCreateFolder);
-    if (folders.Probe(chosen) != PathKind::kFolder) CreateFolderWithParents(folders, chosen);
+    if (fs.Probe(chosen, nullptr) != PathKind::kFolder) CreateFolderWithParents(fs, chosen);
 
     char record[kPathCapacity];
     char marker[kPathCapacity];
@@ -38,7 +38,7 @@ Error ApplyManualChoice(Folders& folders, Registry& registry, const char* chosen
     if (!FolderRecordValue(record, sizeof record, chosen)) return {};
     if (!JoinPath(marker, sizeof marker, chosen, names::kMarkerProbe)) return {};
     // A folder named like the marker does not make a game folder.
-    if (folders.Probe(marker) != PathKind::kFile) return {};
+    if (fs.Probe(marker, nullptr) != PathKind::kFile) return {};
 
     if (Error e = StoreInstallDir(registry, record)) return e;
     *outcome = ManualOutcome::kStored;

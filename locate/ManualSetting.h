@@ -2,17 +2,17 @@
 #pragma once
 
 #include "platform/Error.h"
-#include "platform/Folders.h"
+#include "platform/FileSystem.h"
 #include "platform/Registry.h"
 
 // Creates path and its missing parents. Stops at the first folder that cannot
 // be made; false then.
-bool CreateFolderWithParents(Folders& folders, const char* path);
+bool CreateFolderWithParents(FileSystem& fs, const char* path);
 
 enum class ManualOutcome { kStored, kNotGameFolder };
 
 // Makes sure the chosen folder exists (an empty path is an error), then
 // stores it as the install folder if it holds the marker file. A failed
 // creation is not reported: the folder then simply lacks the marker.
-Error ApplyManualChoice(Folders& folders, Registry& registry, const char* chosen,
+Error ApplyManualChoice(FileSystem& fs, Registry& registry, const char* chosen,
                         ManualOutcome* outcome);

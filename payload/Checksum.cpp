@@ -38,13 +38,16 @@ uint32_t Crc32(const uint8_t* data, uint32_t size, uint32_t crc) {
     return ~c;
 }
 
-Error CheckDecoded(const uint8_t* decoded, uint32_t size, const uint8_t* checksum,
-                   uint32_t checksumSize, const char* resourceName) {
-    if (!checksum) return {};
+Error CheckChecksumResource(const ResourceBytes& checksum, const char* checksumName) {
+    bool usable = checksum.state == ResourceState::kAbsent ||
+                  (checksum.state == ResourceState::kLoaded && checksum.size == kChecksumSize);
+    return usable ? Error() : Error::Make(texts::kResourceDamaged, checksumName);
+}
+
+Error CheckDecoded(const uint8_t* decoded, uint32_t size, const ResourceBytes& checksum, const char* decodedName) {
+    if (checksum.state != ResourceState::kLoaded || checksum.size != kChecksumSize) return {};
     uint32_t expected = 0;
-    for (uint32_t i = 0; i < kChecksumSize && i < checksumSize; ++i) expected |= uint32_t{checksum[i]} << (8 * i);
-    if (checksumSize != kChecksumSize || Crc32(decoded, size) != expected) {
-        return Error::Make(texts::kResourceDamaged, resourceName);
-    }
+    for (uint32_t i = 0; i < kChecksumSize; ++i) expected |= uint32_t{checksum.data[i]} << (8 * i);
+    if (Crc32(decoded, size) != expected) return Error::Make(texts::kResourceDamaged, decodedName);
     return {};
 }

@@ -3,14 +3,14 @@
 
 #include <stddef.h>
 
-#include "platform/Cp932.h"
+#include "platform/FileSystem.h"
+#include "platform/Path.h"
+#include "platform/Text.h"
 #include "resources/Texts.h"
 
 namespace {
 
-// The longest path the "A" file functions take, terminator excluded.
-constexpr size_t kMaxPathLength = 259;
-constexpr size_t kSideNameCapacity = kMaxPathLength + 1;
+constexpr size_t kSideNameCapacity = kPathCapacity;
 constexpr int kSideNameTries = 100;
 // Bytes of the target's name kept in a short side name: with ".~nnx" the
 // short name of "kestravon.exe" is no longer than the name itself.
@@ -30,23 +30,9 @@ struct SideNames {
         char suffix[] = {'~', static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10), tag, '\0'};
         TextBuilder name(out, kSideNameCapacity);
         name.Append(prefix).Append(suffix);
-        return !name.Overflowed() && name.Length() <= kMaxPathLength;
+        return !name.Overflowed() && name.Length() <= kLongestPath;
     }
 };
-
-// Offset where the last name of path begins; a trail byte 0x5C is no separator.
-size_t NameStart(const char* path) {
-    size_t start = 0;
-    for (size_t i = 0; path[i] != '\0';) {
-        if (IsCp932LeadByte(static_cast<unsigned char>(path[i])) && path[i + 1] != '\0') {
-            i += 2;
-            continue;
-        }
-        char c = path[i++];
-        if (c == '\\' || c == '/' || c == ':') start = i;
-    }
-    return start;
-}
 
 bool MakeSideNames(const char* target, SideNames& names) {
     TextBuilder longForm(names.prefix, sizeof names.prefix);
@@ -54,10 +40,10 @@ bool MakeSideNames(const char* target, SideNames& names) {
     char probe[kSideNameCapacity];
     if (!longForm.Overflowed() && names.Form(kSideNameTries - 1, kNewTag, probe)) return true;
 
-    size_t nameStart = NameStart(target);
+    size_t nameStart = LastNameOffset(target);
     size_t stem = nameStart;
     while (target[stem] != '\0' && target[stem] != '.') {
-        size_t width = IsCp932LeadByte(static_cast<unsigned char>(target[stem])) && target[stem + 1] ? 2 : 1;
+        size_t width = SystemCodePage().Width(target + stem);
         if (stem + width - nameStart > kShortStemLength) break;
         stem += width;
     }
@@ -66,117 +52,136 @@ bool MakeSideNames(const char* target, SideNames& names) {
     return !shortForm.Overflowed() && names.Form(kSideNameTries - 1, kNewTag, probe);
 }
 
+// A missing target is created; a file is replaced unless it is read-only;
+// anything else (a folder, a device, what cannot be looked up) is refused.
+bool Replaceable(PathKind kind, uint32_t attributes) {
+    return kind == PathKind::kMissing || (kind == PathKind::kFile && !(attributes & kAttributeReadOnly));
+}
+
 // Power lost mid-update leaves side files; after a hundred of them no name
-// would be free. Unfinished new contents always go. A backup goes only while
-// the target exists: without the target it may be the only copy of the old
-// file, so it is put back first. Nothing else is touched.
-FileKind ClearStaleSideFiles(FileStore& store, const char* target, const SideNames& names,
-                             FileKind kind, uint32_t* attributes) {
+// would be free. Unfinished new contents always go. Without the target a
+// backup may be the only copy of the old file: it is put back first.
+// Nothing else is touched.
+PathKind ClearUnfinishedSideFiles(FileSystem& fs, const char* target, const SideNames& names, PathKind kind,
+                                  uint32_t* attributes) {
     char side[kSideNameCapacity];
-    if (kind == FileKind::kMissing) {
+    if (kind == PathKind::kMissing) {
         for (int n = 0; n < kSideNameTries; ++n) {
-            if (names.Form(n, kBackupTag, side) && store.Rename(side, target)) {
-                kind = store.Kind(target, attributes);
+            if (names.Form(n, kBackupTag, side) && fs.Rename(side, target)) {
+                kind = fs.Probe(target, attributes);
                 break;
             }
         }
     }
     for (int n = 0; n < kSideNameTries; ++n) {
-        if (names.Form(n, kNewTag, side)) store.Remove(side);
-        if (kind == FileKind::kFile && names.Form(n, kBackupTag, side)) store.Remove(side);
+        if (names.Form(n, kNewTag, side)) fs.Remove(side);
     }
     return kind;
 }
 
+// Backups go only once the new file is in place: until then one of them may
+// be the only good copy of the game (a file that appeared at the target
+// since need not be the game at all). One that refuses to go harms nothing.
+void RemoveBackups(FileSystem& fs, const SideNames& names) {
+    char side[kSideNameCapacity];
+    for (int n = 0; n < kSideNameTries; ++n) {
+        if (names.Form(n, kBackupTag, side)) fs.Remove(side);
+    }
+}
+
 // Leaves the new file created and open in temp.
-bool CreateTempFile(FileStore& store, const SideNames& names, char* temp) {
+bool CreateTempFile(FileSystem& fs, const SideNames& names, char* temp) {
     for (int n = 0; n < kSideNameTries; ++n) {
         if (!names.Form(n, kNewTag, temp)) return false;
-        CreateStatus status = store.CreateNew(temp);
+        CreateStatus status = fs.CreateNew(temp);
         if (status == CreateStatus::kOk) return true;
         if (status == CreateStatus::kFailed) return false;
     }
     return false;
 }
 
-bool PickBackupName(FileStore& store, const SideNames& names, char* backup) {
+bool PickBackupName(FileSystem& fs, const SideNames& names, char* backup) {
     for (int n = 0; n < kSideNameTries; ++n) {
         if (!names.Form(n, kBackupTag, backup)) return false;
-        if (store.Kind(backup, nullptr) == FileKind::kMissing) return true;
+        if (fs.Probe(backup, nullptr) == PathKind::kMissing) return true;
     }
     return false;
 }
 
 // Closes the file whatever happens: an open file cannot be removed.
-Error WriteAndClose(FileStore& store, const void* bytes, uint32_t size) {
+Error WriteAndClose(FileSystem& fs, const void* bytes, uint32_t size) {
     bool ok = true;
     if (size > 0) {
         uint32_t written = 0;
-        ok = store.Write(bytes, size, &written) && written == size;
+        ok = fs.Write(bytes, size, &written) && written == size;
     }
-    ok = ok && store.Flush();
-    ok = store.Close() && ok;
+    ok = ok && fs.Flush();
+    ok = fs.Close() && ok;
     if (!ok) return Error::Make(texts::kWriteError);
     return {};
 }
 
 // Only a held file is worth waiting for; any other failure ends at once.
-MoveStatus MoveReplacingWithRetries(FileStore& store, const char* temp, const char* target) {
+MoveStatus MoveReplacingWithRetries(FileSystem& fs, const char* temp, const char* target) {
     for (int attempt = 1;; ++attempt) {
-        MoveStatus status = store.MoveReplacing(temp, target);
+        MoveStatus status = fs.MoveReplacing(temp, target);
         if (status != MoveStatus::kBusy || attempt == kMoveTries) return status;
-        store.Pause(kMoveRetryPauseMs);
+        fs.Pause(kMoveRetryPauseMs);
     }
 }
 
 // Without a replacing move (Windows 98/Me) the old file steps aside under a
 // backup name until the new one is in place, and comes back if that fails.
-Error MoveIntoPlace(FileStore& store, const SideNames& names, const char* temp, const char* target,
+Error MoveIntoPlace(FileSystem& fs, const SideNames& names, const char* temp, const char* target,
                     bool targetExists) {
     Error cannotCreate = Error::Make(texts::kCannotCreateFile, target);
-    MoveStatus status = MoveReplacingWithRetries(store, temp, target);
+    MoveStatus status = MoveReplacingWithRetries(fs, temp, target);
     if (status != MoveStatus::kUnsupported) return status == MoveStatus::kOk ? Error() : cannotCreate;
-    if (!targetExists) return store.Rename(temp, target) ? Error() : cannotCreate;
+    if (!targetExists) return fs.Rename(temp, target) ? Error() : cannotCreate;
 
     char backup[kSideNameCapacity];
-    if (!PickBackupName(store, names, backup)) return cannotCreate;
-    if (!store.Rename(target, backup)) return cannotCreate;
-    if (!store.Rename(temp, target)) {
+    if (!PickBackupName(fs, names, backup)) return cannotCreate;
+    if (!fs.Rename(target, backup)) return cannotCreate;
+    if (!fs.Rename(temp, target)) {
         // Saying only "cannot create" would hide where the old file went.
-        if (!store.Rename(backup, target)) return Error::Make(texts::kOldFileLeftAs, backup);
+        if (!fs.Rename(backup, target)) return Error::Make(texts::kOldFileLeftAs, backup);
         return cannotCreate;
     }
-    // The update is done; a backup that refuses to go harms nothing.
-    store.Remove(backup);
     return {};
 }
 
 }  // namespace
 
-Error ReplaceFileContents(FileStore& store, const char* targetPath, const void* bytes,
+Error ReplaceFileContents(FileSystem& fs, const char* targetPath, const void* bytes,
                           uint32_t size) {
     SideNames names;
     if (!MakeSideNames(targetPath, names)) return Error::Make(texts::kCannotCreateFile, targetPath);
     uint32_t attributes = 0;
-    FileKind kind = store.Kind(targetPath, &attributes);
+    PathKind kind = fs.Probe(targetPath, &attributes);
     // A replacing move would go through a read-only file or one the game
     // holds open on some systems, where writing over it would have failed.
-    bool refused = kind == FileKind::kReadOnlyFile || kind == FileKind::kOther ||
-                   (kind == FileKind::kFile && !store.CanOpenExclusively(targetPath));
+    bool refused = !Replaceable(kind, attributes) ||
+                   (kind == PathKind::kFile && !fs.CanOpenExclusively(targetPath));
     if (!refused) {
-        kind = ClearStaleSideFiles(store, targetPath, names, kind, &attributes);
-        refused = kind != FileKind::kFile && kind != FileKind::kMissing;
+        kind = ClearUnfinishedSideFiles(fs, targetPath, names, kind, &attributes);
+        refused = !Replaceable(kind, attributes);
     }
     char temp[kSideNameCapacity];
-    if (refused || !CreateTempFile(store, names, temp)) {
+    if (refused || !CreateTempFile(fs, names, temp)) {
         return Error::Make(texts::kCannotCreateFile, targetPath);
     }
-    Error e = WriteAndClose(store, bytes, size);
-    // A hidden or system game file stays so; a new file takes the defaults.
-    if (!e && kind == FileKind::kFile && !store.SetAttributes(temp, attributes & kPassedOnAttributes)) {
+    Error e = WriteAndClose(fs, bytes, size);
+    // A hidden or system game file stays so; a file just written is one a
+    // backup program should take, whatever the old one's archive bit said.
+    uint32_t kept = kind == PathKind::kFile ? attributes & kPassedOnAttributes : 0;
+    if (!e && !fs.SetAttributes(temp, kept | kAttributeArchive)) {
         e = Error::Make(texts::kCannotCreateFile, targetPath);
     }
-    if (!e) e = MoveIntoPlace(store, names, temp, targetPath, kind == FileKind::kFile);
-    if (e) store.Remove(temp);
-    return e;
+    if (!e) e = MoveIntoPlace(fs, names, temp, targetPath, kind == PathKind::kFile);
+    if (e) {
+        fs.Remove(temp);
+        return e;
+    }
+    RemoveBackups(fs, names);
+    return {};
 }

@@ -1,12 +1,13 @@
 // Window layouts as data: the window code creates and places controls from these tables.
 #pragma once
 
+#include "resources/Names.h"
 #include "resources/Texts.h"
 
 // Label: one line, "&" shown as it is, reaching the window's right edge.
 // KeyLabel: "&" marks the access key of the control created after it.
 // FolderList: owner-drawn, indented by each entry's depth. FileList: greyed.
-enum class Kind { Button, DefaultButton, Label, KeyLabel, Image, Edit, FolderList, FileList, DropList };
+enum class ControlKind { Button, DefaultButton, Label, KeyLabel, Image, Edit, FolderList, FileList, DropList };
 
 // Sizeable: an ordinary window with minimise, maximise and close boxes, given
 // by its outer size. Dialog: a fixed dialog frame with the close box only,
@@ -16,7 +17,7 @@ enum class Frame { Sizeable, Dialog };
 // Controls are listed in creation order, which is also the order Tab walks
 // (the layout tests hold the tables to it); tab -1 takes no focus.
 struct ControlLayout {
-    Kind kind;
+    ControlKind kind;
     int id;
     int x, y, width, height;
     const char* caption;
@@ -59,14 +60,14 @@ constexpr int kBannerHeight = 185;
 
 constexpr ControlLayout kMainControls[] = {
     // kind        id                x    y    width         height         caption                     tab
-    {Kind::Image,  kIdMainImage1,    8,   8,   kBannerWidth, kBannerHeight, nullptr,                    -1},
-    {Kind::Button, kIdMainButton1,   8,   200, 113,          33,            texts::kStartUpdate,        0},
-    {Kind::Button, kIdMainButton3,   432, 200, 83,           33,            texts::kQuit,               1},
-    {Kind::Button, kIdMainButton4,   296, 200, 113,          33,            texts::kChangeDestination,  2},
+    {ControlKind::Image,  kIdMainImage1,    8,   8,   kBannerWidth, kBannerHeight, nullptr,                    -1},
+    {ControlKind::Button, kIdMainButton1,   8,   200, 113,          33,            texts::kStartUpdate,        0},
+    {ControlKind::Button, kIdMainButton3,   432, 200, 83,           33,            texts::kQuit,               1},
+    {ControlKind::Button, kIdMainButton4,   296, 200, 113,          33,            texts::kChangeDestination,  2},
 };
 
 constexpr WindowLayout kMainWindow = {
-    "TForm1", texts::kMainCaption, Frame::Sizeable, 534, 272,
+    names::kMainWindowClass, texts::kMainCaption, Frame::Sizeable, 534, 272,
     kMainControls, sizeof kMainControls / sizeof kMainControls[0],
 };
 
@@ -75,19 +76,19 @@ constexpr WindowLayout kMainWindow = {
 // cut by the edge and not by the label.
 constexpr ControlLayout kLocateControls[] = {
     // kind        id                x    y    w    h   caption                tab
-    {Kind::Label,  kIdLocateLabel1,  8,   16,  399, 12, texts::kLocateLine1,   -1},
-    {Kind::Label,  kIdLocateLabel2,  8,   32,  381, 12, texts::kLocateLine2,   -1},
-    {Kind::Label,  kIdLocateLabel3,  8,   56,  213, 12, texts::kLocateLine3,   -1},
-    {Kind::Label,  kIdLocateLabel4,  8,   72,  375, 12, texts::kLocateLine4,   -1},
-    {Kind::Label,  kIdLocateLabel5,  16,  88,  177, 12, texts::kLocateLine5,   -1},
-    {Kind::Label,  kIdLocateLabel6,  8,   152, 4,   12, "",                    -1},
-    {Kind::Button, kIdLocateButton1, 8,   112, 89,  33, texts::kAutoSearch,    0},
-    {Kind::Button, kIdLocateButton2, 120, 112, 91,  33, texts::kManualSetting, 1},
-    {Kind::Button, kIdLocateButton3, 328, 112, 81,  33, texts::kQuit,          2},
+    {ControlKind::Label,  kIdLocateLabel1,  8,   16,  399, 12, texts::kLocateLine1,   -1},
+    {ControlKind::Label,  kIdLocateLabel2,  8,   32,  381, 12, texts::kLocateLine2,   -1},
+    {ControlKind::Label,  kIdLocateLabel3,  8,   56,  213, 12, texts::kLocateLine3,   -1},
+    {ControlKind::Label,  kIdLocateLabel4,  8,   72,  375, 12, texts::kLocateLine4,   -1},
+    {ControlKind::Label,  kIdLocateLabel5,  16,  88,  177, 12, texts::kLocateLine5,   -1},
+    {ControlKind::Label,  kIdLocateLabel6,  8,   152, 4,   12, "",                    -1},
+    {ControlKind::Button, kIdLocateButton1, 8,   112, 89,  33, texts::kAutoSearch,    0},
+    {ControlKind::Button, kIdLocateButton2, 120, 112, 91,  33, texts::kManualSetting, 1},
+    {ControlKind::Button, kIdLocateButton3, 328, 112, 81,  33, texts::kQuit,          2},
 };
 
 constexpr WindowLayout kLocateWindow = {
-    "TForm3", texts::kLocateCaption, Frame::Dialog, 418, 175,
+    names::kLocateWindowClass, texts::kLocateCaption, Frame::Dialog, 418, 175,
     kLocateControls, sizeof kLocateControls / sizeof kLocateControls[0],
 };
 
@@ -106,19 +107,19 @@ constexpr int kIdPickerHelp = 105;
 // the control created after it.
 constexpr ControlLayout kPickerControls[] = {
     // kind              id               x    y    w    h    caption                tab
-    {Kind::KeyLabel,      kIdPickerLabel,  8,   8,   300, 12,  texts::kSelectName,    -1},
-    {Kind::Edit,          kIdPickerName,   8,   22,  300, 20,  "",                    0},
-    {Kind::KeyLabel,      kIdPickerLabel,  8,   52,  180, 12,  texts::kSelectFolders, -1},
-    {Kind::FolderList,    kIdPickerTree,   8,   66,  180, 164, "",                    1},
-    {Kind::KeyLabel,      kIdPickerLabel,  198, 52,  110, 12,  texts::kSelectFiles,   -1},
+    {ControlKind::KeyLabel,      kIdPickerLabel,  8,   8,   300, 12,  texts::kSelectName,    -1},
+    {ControlKind::Edit,          kIdPickerName,   8,   22,  300, 20,  "",                    0},
+    {ControlKind::KeyLabel,      kIdPickerLabel,  8,   52,  180, 12,  texts::kSelectFolders, -1},
+    {ControlKind::FolderList,    kIdPickerTree,   8,   66,  180, 164, "",                    1},
+    {ControlKind::KeyLabel,      kIdPickerLabel,  198, 52,  110, 12,  texts::kSelectFiles,   -1},
     // For orientation only: greyed, never focused.
-    {Kind::FileList,      kIdPickerFiles,  198, 66,  110, 164, "",                    -1},
-    {Kind::KeyLabel,      kIdPickerLabel,  8,   238, 180, 12,  texts::kSelectDrives,  -1},
+    {ControlKind::FileList,      kIdPickerFiles,  198, 66,  110, 164, "",                    -1},
+    {ControlKind::KeyLabel,      kIdPickerLabel,  8,   238, 180, 12,  texts::kSelectDrives,  -1},
     // The height is the dropped-down list's.
-    {Kind::DropList,      kIdPickerDrives, 8,   252, 300, 200, "",                    2},
-    {Kind::DefaultButton, kIdPickerOk,     324, 22,  84,  25,  texts::kButtonOk,      3},
-    {Kind::Button,        kIdPickerCancel, 324, 54,  84,  25,  texts::kSelectCancel,  4},
-    {Kind::Button,        kIdPickerHelp,   324, 86,  84,  25,  texts::kSelectHelp,    5},
+    {ControlKind::DropList,      kIdPickerDrives, 8,   252, 300, 200, "",                    2},
+    {ControlKind::DefaultButton, kIdPickerOk,     324, 22,  84,  25,  texts::kButtonOk,      3},
+    {ControlKind::Button,        kIdPickerCancel, 324, 54,  84,  25,  texts::kSelectCancel,  4},
+    {ControlKind::Button,        kIdPickerHelp,   324, 86,  84,  25,  texts::kSelectHelp,    5},
 };
 
 // The dialog manager's own window class: no class name of ours.
@@ -126,6 +127,3 @@ constexpr WindowLayout kPickerWindow = {
     nullptr, texts::kSelectCaption, Frame::Dialog, 416, 278,
     kPickerControls, sizeof kPickerControls / sizeof kPickerControls[0],
 };
-
-// Message boxes are sized to their text; only their class is fixed.
-constexpr char kMessageDialogClass[] = "TMessageDialog";

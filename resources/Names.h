@@ -11,12 +11,17 @@ constexpr char kRecordKey[] = "Software\\Brackwen";
 constexpr char kRecordSubkey[] = "KESTRAVON";
 constexpr char kRecordValue[] = "GameDir";
 
+// Window classes: how other programs (and the tests) find the windows.
+constexpr char kMainWindowClass[] = "TForm1";
+constexpr char kLocateWindowClass[] = "TForm3";
+constexpr char kMessageDialogClass[] = "TMessageDialog";
+
 constexpr char kTargetFile[] = "kestravon.exe";
 constexpr char kPayloadResource[] = "EXE";
 constexpr char kChecksumResource[] = "EXECRC";  // the CRC-32 of the unpacked EXE
 constexpr char kMarkerName[] = "MG_DATA.MBL";       // compared upper-cased
 constexpr char kMarkerProbe[] = "mg_data.mbl";      // asked of the file system
-constexpr char kListPattern[] = "\\*.*";           // appended to a folder to list it
+constexpr char kListPattern[] = "*.*";  // a folder's every entry, joined to the folder
 
 // Named rather than left to the system's default, so that the Japanese texts
 // show on a system of any language.

@@ -54,6 +54,9 @@ constexpr char kSelectHelpText[] =
     "・[ディレクトリ名] にフォルダのパスを直接入力することもできます。\r\n"
     "・選んだフォルダに MG_DATA.MBL があれば、そこをアップデート先に設定します。";
 constexpr char kCreateFolderQuestion[] = "指定されたディレクトリが存在しません。作成しますか？";
+// A typed folder name the system's code page cannot hold, or too long for a path.
+constexpr char kTypedNameNotInCodePage[] = "入力されたフォルダ名には、このシステムで使えない文字が含まれています";
+constexpr char kTypedNameTooLong[] = "入力されたフォルダ名が長すぎます";
 
 // Message boxes.
 constexpr char kInfoCaption[] = "情報";

@@ -3,40 +3,36 @@
 
 #include <string.h>
 
-#include "platform/Cp932.h"
+#include "platform/Path.h"
+#include "platform/Text.h"
 
-void FinishErrorMessage(const char* message, char* out, size_t capacity) {
-    TextBuilder text(out, capacity);
-    text.Append(message);
-    size_t length = strlen(message);
-    if (length == 0) return;
+ShownText ShownError(const Error& error) {
+    const char* text = error.Text();
+    size_t length = strlen(text);
+    ShownText shown;
+    shown.Add(text, error.NameStart(), TextSource::kProgram);
+    shown.Add(text + error.NameStart(), error.NameEnd() - error.NameStart(), TextSource::kSystem);
+    shown.Add(text + error.NameEnd(), length - error.NameEnd(), TextSource::kProgram);
+    if (length == 0) return shown;
     // Comparing the last character with "." byte by byte is decided by its
     // first byte: "." is one byte, and no lead byte equals it.
-    unsigned char first = static_cast<unsigned char>(message[LastCharOffset(message, length)]);
-    if (first > '.') text.Append(".");
+    bool endsInName = error.NameEnd() == length && error.NameEnd() > error.NameStart();
+    const CodePage& codePage = endsInName ? SystemCodePage() : kProgramCodePage;
+    size_t from = endsInName ? error.NameStart() : error.NameEnd();
+    unsigned char first = static_cast<unsigned char>(text[from + LastCharOffset(text + from, length - from, codePage)]);
+    if (first > '.') shown.Add(".", TextSource::kProgram);
+    return shown;
 }
 
 void AppTitleFromModulePath(const char* path, char* out, size_t capacity) {
-    // The name starts after the last "\" that is a character of its own; a
-    // trail byte may be 0x5C too.
-    const char* name = path;
-    for (const char* p = path; *p;) {
-        bool pair = IsCp932LeadByte(static_cast<unsigned char>(*p)) && p[1];
-        if (!pair && (*p == '\\' || *p == '/' || *p == ':')) name = p + 1;
-        p += pair ? 2 : 1;
-    }
-
+    const char* name = path + LastNameOffset(path);
+    const CodePage& codePage = SystemCodePage();
     TextBuilder title(out, capacity);
-    bool first = true;
     for (const char* p = name; *p && *p != '.';) {
-        if (IsCp932LeadByte(static_cast<unsigned char>(*p)) && p[1]) {
-            title.AppendBytes(p, 2);
-            p += 2;
-        } else {
-            char c = *p++;
-            if (!first && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            title.AppendBytes(&c, 1);
-        }
-        first = false;
+        size_t width = codePage.Width(p);
+        // Double-byte characters stay whole and as they are.
+        char lower = AsciiLower(*p);
+        title.AppendBytes(width == 1 && p != name ? &lower : p, width);
+        p += width;
     }
 }

@@ -1,7 +1,7 @@
 // Where the parts of a message box go, from the measured size of its text.
 #pragma once
 
-struct Box {
+struct Bounds {
     int x, y, width, height;
 };
 
@@ -9,9 +9,9 @@ constexpr int kMaxMessageButtons = 3;
 
 struct MessageLayout {
     int clientWidth, clientHeight;
-    Box icon;
-    Box text;
-    Box buttons[kMaxMessageButtons];
+    Bounds icon;
+    Bounds text;
+    Bounds buttons[kMaxMessageButtons];
     int buttonCount;
 };
 

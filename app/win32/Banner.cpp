@@ -1,14 +1,12 @@
 // Paints the banner into a bitmap of Image1's size that the image shows.
 #include "app/win32/Banner.h"
 
-#include <string.h>
-
 #include <utility>
 
 #include "app/BannerShade.h"
 #include "resources/Layouts.h"
-#include "resources/Names.h"
 #include "resources/Texts.h"
+#include "ui/win32/WindowText.h"
 
 namespace {
 
@@ -33,14 +31,12 @@ void Paint(HDC dc) {
     }
     // The face is named rather than left to the system's default so that the
     // Japanese lines show on a system of any language.
-    OwnedGdi font(CreateFontA(kBannerFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                              SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                              DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, names::kFontFace));
+    OwnedGdi font(CreateProgramFont(kBannerFontHeight));
     SelectScope useFont(dc, font.Get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
     for (const texts::BannerLine& line : texts::kBannerLines) {
-        TextOutA(dc, kBannerTextX, line.y, line.text, static_cast<int>(strlen(line.text)));
+        DrawShownTextAt(dc, kBannerTextX, line.y, line.text);
     }
 }
 

@@ -12,9 +12,10 @@
 #include "ui/win32/ErrorDisplay.h"
 #include "ui/win32/MessageDialog.h"
 #include "ui/win32/Window.h"
+#include "ui/win32/WindowText.h"
 
 MainWindow Form1;
-char InstallDir[kInstallDirCapacity] = "";
+char InstallDir[kPathCapacity] = "";
 
 namespace {
 
@@ -91,7 +92,7 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         PostQuitMessage(0);
         return 0;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefaultWindowProc(hwnd, msg, wp, lp);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ extern MainWindow Form1;
 
 // The install folder as last read from the record, "\" at its end; empty
 // while the record holds none.
-extern char InstallDir[kInstallDirCapacity];
+extern char InstallDir[kPathCapacity];
 
 // Creates the window hidden, then runs FormCreate (centring and the first
 // read of the record; a read error is shown and the window still comes up).

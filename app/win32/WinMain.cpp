@@ -4,6 +4,7 @@
 #include "app/win32/MainWindow.h"
 #include "locate/win32/LocateDialog.h"
 #include "platform/win32/DllSearch.h"
+#include "platform/Text.h"
 #include "platform/win32/Owned.h"
 #include "resources/Names.h"
 #include "ui/win32/ErrorDisplay.h"
@@ -12,6 +13,10 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // Before anything that may load a DLL.
     LimitDllSearchToSystem();
+
+    // Paths, listed names and typed text come in the system's code page:
+    // its lead bytes, not Shift-JIS's, tell where a "\" is a separator.
+    SetSystemCodePage(CodePage::FromSystem(GetACP(), [](unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }));
 
     // A stale code from start-up must not pass for "already exists".
     SetLastError(0);
@@ -30,33 +35,4 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         RunMessageLoop();
     }
     return 0;
-}
-
-// Static destructors are registered but never run: the process ends with
-// ExitProcess and the system frees what they held. The C runtime's own
-// atexit would need its start-up code (on x64 even to be called at all).
-extern "C" int atexit(void (*)()) {
-    return 0;
-}
-
-// The linker's list of the static constructors: a count or -1, the
-// constructors, then a null.
-extern "C" void (*__CTOR_LIST__[])();
-
-// Where the process starts, in place of the C runtime's start-up code: that
-// code brings thread-local storage callbacks, unwind tables, argument
-// parsing and a dozen imports this program has no use for, some 3 KB, and
-// the room is better spent on relocations (address space randomisation).
-// The C runtime DLL's own functions need no start-up call of ours.
-extern "C" void WinMainCRTStartup() {
-    size_t count = 0;
-    while (__CTOR_LIST__[count + 1]) ++count;
-    for (size_t i = count; i > 0; --i) __CTOR_LIST__[i]();
-
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    GetStartupInfoA(&startup);
-    int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
-    // Static destructors would only free what the system frees anyway.
-    ExitProcess(static_cast<UINT>(WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, show)));
 }

@@ -7,13 +7,15 @@
 #include <string.h>
 
 #include "locate/FolderTree.h"
+#include "platform/Text.h"
 #include "platform/win32/Owned.h"
 #include "platform/win32/Win32FileSystem.h"
-#include "platform/win32/Win32Folders.h"
 #include "resources/Layouts.h"
 #include "resources/Texts.h"
 #include "ui/win32/MessageDialog.h"
+#include "ui/win32/ErrorDisplay.h"
 #include "ui/win32/Window.h"
+#include "ui/win32/WindowText.h"
 
 static_assert(kIdPickerOk == IDOK && kIdPickerCancel == IDCANCEL, "Enter and Esc send these");
 
@@ -38,7 +40,7 @@ HWND Item(const Picker& p, int id) { return GetDlgItem(p.window, id); }
 // ready to be overtyped, and its files into the greyed list.
 void ShowSelected(Picker& p, const char* folder) {
     HWND field = Item(p, kIdPickerName);
-    SetWindowTextA(field, folder);
+    SetShownText(field, ShownText::System(folder));
     SendMessageA(field, EM_SETSEL, 0, -1);
 
     HWND files = Item(p, kIdPickerFiles);
@@ -48,14 +50,12 @@ void ShowSelected(Picker& p, const char* folder) {
         // An empty floppy or CD drive lists nothing instead of asking to retry.
         ErrorModeScope noDriveBox(SEM_FAILCRITICALERRORS);
         p.tree.ForEachFile(folder, [files](const char* name) {
-            SendMessageA(files, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+            AddShownItem(files, LB_ADDSTRING, ShownText::System(name));
         });
     }
     SendMessageA(files, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(files, nullptr, TRUE);
 }
-
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 void SelectDriveOf(Picker& p, const char* folder) {
     HWND drives = Item(p, kIdPickerDrives);
@@ -84,7 +84,7 @@ bool OpenFolder(Picker& p, const char* folder) {
     char name[kPathCapacity];
     for (size_t i = 0; i < p.tree.EntryCount(); ++i) {
         if (!p.tree.EntryName(i, name, sizeof name)) name[0] = '\0';
-        LRESULT at = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+        LRESULT at = AddShownItem(list, LB_ADDSTRING, ShownText::System(name));
         if (at >= 0) SendMessageA(list, LB_SETITEMDATA, at, p.tree.EntryDepth(i));
     }
     SendMessageA(list, LB_SETCURSEL, p.tree.AncestorCount() - 1, 0);
@@ -103,7 +103,7 @@ void FillDrives(Picker& p) {
     if (length == 0 || length >= sizeof roots) return;
     for (const char* root = roots; *root != '\0'; root += strlen(root) + 1) {
         char drive[3] = {root[0], ':', '\0'};
-        SendMessageA(drives, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(drive));
+        AddShownItem(drives, CB_ADDSTRING, ShownText::System(drive));
     }
 }
 
@@ -137,18 +137,27 @@ void OnTreeSelection(Picker& p) {
 }
 
 void Accept(Picker& p) {
-    GetWindowTextA(Item(p, kIdPickerName), p.out, static_cast<int>(p.capacity));
+    // A name the system's code page cannot hold would reach the file
+    // functions as another name, and a folder might be made under it.
+    switch (ReadSystemText(Item(p, kIdPickerName), p.out, p.capacity)) {
+    case ReadStatus::kOk:
+        break;
+    case ReadStatus::kNotInCodePage:
+        return ShowError(p.window, Error::Make(texts::kTypedNameNotInCodePage));
+    case ReadStatus::kTooLong:
+        return ShowError(p.window, Error::Make(texts::kTypedNameTooLong));
+    }
     // A typed relative name ("Game", "..\Game", "\Game") would be stored as
     // it stands and point elsewhere at the next start: make it whole here.
     if (p.out[0] != '\0' && !IsFullPath(p.out)) {
         char full[kPathCapacity];
         if (p.tree.MakeFull(p.out, full, sizeof full) && strlen(full) < p.capacity) {
             strcpy(p.out, full);
-            SetWindowTextA(Item(p, kIdPickerName), full);
+            SetShownText(Item(p, kIdPickerName), ShownText::System(full));
         }
     }
-    Win32Folders folders;
-    if (folders.Probe(p.out) != PathKind::kFolder &&
+    Win32FileSystem fileSystem;
+    if (fileSystem.Probe(p.out, nullptr) != PathKind::kFolder &&
         !AskConfirmation(p.window, texts::kCreateFolderQuestion)) {
         return;
     }
@@ -160,15 +169,10 @@ void DrawTreeEntry(const DRAWITEMSTRUCT& item) {
     bool selected = (item.itemState & ODS_SELECTED) != 0;
     if (item.itemID != static_cast<UINT>(-1)) {
         FillRect(dc, &item.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-        char name[MAX_PATH];
-        if (SendMessageA(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0) < static_cast<LRESULT>(sizeof name)) {
-            SendMessageA(item.hwndItem, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(name));
-            SetBkMode(dc, TRANSPARENT);
-            SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-            int depth = static_cast<int>(item.itemData);
-            TextOutA(dc, item.rcItem.left + 2 + depth * kIndent, item.rcItem.top + 1, name,
-                     static_cast<int>(strlen(name)));
-        }
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+        int depth = static_cast<int>(item.itemData);
+        DrawListItem(dc, item.hwndItem, item.itemID, item.rcItem.left + 2 + depth * kIndent, item.rcItem.top + 1);
     }
     if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &item.rcItem);
 }
@@ -183,7 +187,7 @@ int TextHeight(HWND window, HFONT font) {
 
 void Layout(Picker& p) {
     HWND window = p.window;
-    SetWindowTextA(window, kPickerWindow.caption);
+    SetShownText(window, kPickerWindow.caption);
     for (int i = 0; i < kPickerWindow.controlCount; ++i) CreateControl(window, kPickerWindow.controls[i]);
     SendMessageA(Item(p, kIdPickerName), EM_LIMITTEXT, kPathCapacity - 2, 0);  // room for the "\"
     SendMessageA(Item(p, kIdPickerTree), LB_SETITEMHEIGHT, 0, TextHeight(window, WindowFont()) + 2);
@@ -263,14 +267,13 @@ bool PickFolder(HWND owner, const char* start, char* out, size_t capacity) {
     if (capacity == 0) return false;
     out[0] = '\0';
     Win32FileSystem fileSystem;
-    Win32Folders folders;
-    FolderTree tree(fileSystem, folders, SystemNameOrder);
+    FolderTree tree(fileSystem, SystemNameOrder);
     Picker picker = {start, out, capacity, nullptr, tree};
     alignas(4) EmptyTemplate form = {};
     form.dialog.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     form.dialog.cx = 200;
     form.dialog.cy = 100;
-    INT_PTR result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), &form.dialog, owner, PickerProc,
+    INT_PTR result = ShowDialogFromTemplate(GetModuleHandleA(nullptr), &form.dialog, owner, PickerProc,
                                              reinterpret_cast<LPARAM>(&picker));
     if (result != IDOK) out[0] = '\0';
     return result == IDOK;

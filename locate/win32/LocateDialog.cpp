@@ -2,20 +2,20 @@
 // buttons start the disk search, open the folder picker, or end the showing.
 #include "locate/win32/LocateDialog.h"
 
-#include "locate/FolderPath.h"
 #include "locate/FolderWalk.h"
 #include "locate/InstallRecord.h"
 #include "locate/ManualSetting.h"
 #include "locate/win32/FolderPicker.h"
+#include "platform/Path.h"
 #include "platform/win32/Owned.h"
 #include "platform/win32/Win32FileSystem.h"
-#include "platform/win32/Win32Folders.h"
 #include "platform/win32/Win32Registry.h"
 #include "resources/Layouts.h"
 #include "resources/Texts.h"
 #include "ui/win32/ErrorDisplay.h"
 #include "ui/win32/MessageDialog.h"
 #include "ui/win32/Window.h"
+#include "ui/win32/WindowText.h"
 
 LocateDialog Form3;
 
@@ -28,14 +28,14 @@ SearchState g_search;
 // mid-walk. False when the program was asked to quit.
 bool PumpPendingMessages() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekNextMessage(msg)) {
         if (msg.message == WM_QUIT) {  // not ours to eat: the main loop needs it
             PostQuitMessage(static_cast<int>(msg.wParam));
             return false;
         }
         if (TranslateDialogKeys(msg)) continue;
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchWindowMessage(msg);
     }
     return true;
 }
@@ -45,14 +45,14 @@ public:
     explicit DialogSearchView(LocateDialog& dialog) : dialog_(dialog) {}
 
     void ShowRunning(bool running) override {
-        SetWindowTextA(dialog_.button1, running ? texts::kStopSearch : texts::kAutoSearch);
+        SetShownText(dialog_.button1, running ? texts::kStopSearch : texts::kAutoSearch);
         EnableWindow(dialog_.button2, !running);
         EnableWindow(dialog_.button3, !running);
     }
-    void ShowProgress(const char* line) override {
+    void ShowProgress(const char* folder) override {
         // The label invalidates only itself; painting just that now is the
         // whole cost a folder pays for being shown.
-        SetWindowTextA(dialog_.label6, line);
+        SetShownText(dialog_.label6, ShownText(texts::kSearchingPrefix).Add(folder, TextSource::kSystem));
         UpdateWindow(dialog_.window);
     }
     void PumpMessages() override {
@@ -64,10 +64,6 @@ public:
         const MessageButton abort = {texts::kButtonAbort, false, false};
         ShowMessageDialog(dialog_.window, texts::kInfoCaption, MessageIcon::Information,
                           texts::kNotFound, &abort, 1);
-    }
-    Error StoreFolder(const char* recordValue) override {
-        Win32Registry registry;
-        return StoreInstallDir(registry, recordValue);
     }
     void CloseDialog() override { CloseLocateDialog(dialog_); }
 
@@ -83,22 +79,24 @@ void FormShow(LocateDialog& dialog) { CentreOnScreen(dialog.window); }
 Error Button1Click(LocateDialog& dialog) {
     DialogSearchView view(dialog);
     Win32FileSystem fileSystem;
+    // Opens the record's key only for the write after a find.
+    Win32Registry registry;
     // A link on a fixed disk may lead to an empty floppy or CD drive: the
     // walk passes over it instead of stopping at the system's "no disk" box.
     ErrorModeScope noDriveBox(SEM_FAILCRITICALERRORS);
-    return ClickSearchButton(g_search, fileSystem, view);
+    return ClickSearchButton(g_search, fileSystem, registry, view);
 }
 
 // The manual setting: pick a folder, keep it if the game is there.
 Error Button2Click(LocateDialog& dialog) {
     char chosen[kPathCapacity];
     if (!PickFolder(dialog.window, "", chosen, sizeof chosen)) return {};
-    Win32Folders folders;
+    Win32FileSystem fileSystem;
     ManualOutcome outcome;
     {
         // Opened for this one write and closed before the dialog goes.
         Win32Registry registry;
-        if (Error e = ApplyManualChoice(folders, registry, chosen, &outcome)) return e;
+        if (Error e = ApplyManualChoice(fileSystem, registry, chosen, &outcome)) return e;
     }
     if (outcome == ManualOutcome::kStored) CloseLocateDialog(dialog);
     return {};
@@ -136,7 +134,7 @@ LRESULT CALLBACK LocateDialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         KeepFocusOnActivate(hwnd, wp, Form3.focus);
         return 0;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefaultWindowProc(hwnd, msg, wp, lp);
 }
 
 }  // namespace

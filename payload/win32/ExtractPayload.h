@@ -1,10 +1,10 @@
-// The update operation's core: decodes a payload resource over a file.
+// The start button's work: the program's own payload written over the game.
 #pragma once
 
 #include "platform/Error.h"
 
-// Decodes the program's own RCDATA resource resourceName in memory, checks it
-// against the RCDATA "EXECRC" when the program carries one, then replaces the
-// file at targetPath with it. On any error the old file is left
-// as it was and no other file remains.
+// Decodes the program's own RCDATA resource resourceName, checks it against
+// the RCDATA "EXECRC" when the program carries one, then replaces the file at
+// targetPath with it. Errors are those of UpdateFile, or the not-found error
+// naming resourceName.
 Error ExtractPayload(const char* resourceName, const char* targetPath);

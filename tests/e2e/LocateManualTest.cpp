@@ -81,7 +81,7 @@ void QuitFromLocate(const upd::Running& app, HWND locate) {
 }
 
 void ExpectCompletionAndExit(const upd::Running& app) {
-    HWND done = app.WaitFor(kMessageDialogClass, FromCp932(texts::kInfoCaption));
+    HWND done = app.WaitFor(names::kMessageDialogClass, FromCp932(texts::kInfoCaption));
     Require(upd::BoxText(done) == FromCp932(texts::kUpdateDone), "no completion message");
     upd::Answer(done, texts::kButtonOk);
     ExitsWithZero(app);
@@ -222,7 +222,7 @@ void NewFolderIsCreatedOnYesButNotStored() {
 
     // "No" keeps the picker open and creates nothing.
     HWND picker = upd::PickAndAccept(app, locate, folder);
-    HWND ask = app.WaitFor(kMessageDialogClass, confirm);
+    HWND ask = app.WaitFor(names::kMessageDialogClass, confirm);
     Require(upd::BoxText(ask) == FromCp932(texts::kCreateFolderQuestion), "wrong question: " + upd::BoxText(ask));
     upd::Answer(ask, texts::kButtonNo);
     Require(drv::WaitGone(ask), "question stayed up");
@@ -230,7 +230,7 @@ void NewFolderIsCreatedOnYesButNotStored() {
     Require(!drv::IsFolder(gWork + "\\new"), "created after no");
 
     drv::Press(picker, IDOK);
-    ask = app.WaitFor(kMessageDialogClass, confirm);
+    ask = app.WaitFor(names::kMessageDialogClass, confirm);
     upd::Answer(ask, texts::kButtonYes);
     Require(drv::WaitGone(picker), "picker stayed up");
     app.ExpectOnly({locate}, "after yes");
@@ -244,12 +244,12 @@ void EmptyPathShowsCannotCreate() {
     Start(app);
     HWND locate = app.WaitLocateDialog();
     HWND picker = upd::PickAndAccept(app, locate, "");
-    HWND ask = app.WaitFor(kMessageDialogClass, FromCp932(texts::kConfirmCaption));
+    HWND ask = app.WaitFor(names::kMessageDialogClass, FromCp932(texts::kConfirmCaption));
     upd::Answer(ask, texts::kButtonYes);
     Require(drv::WaitGone(picker), "picker stayed up");
     HWND error = nullptr;
     drv::WaitUntil([&] {
-        HWND box = app.Window(kMessageDialogClass);
+        HWND box = app.Window(names::kMessageDialogClass);
         if (box && box != ask) error = box;
         return error != nullptr;
     });
@@ -269,7 +269,7 @@ void HelpExplainsAndDriveListOpensItsRoot() {
     HWND locate = app.WaitLocateDialog();
     HWND picker = upd::OpenPicker(app, locate);
     drv::Press(picker, kIdPickerHelp);
-    HWND help = app.WaitFor(kMessageDialogClass, FromCp932(texts::kInfoCaption));
+    HWND help = app.WaitFor(names::kMessageDialogClass, FromCp932(texts::kInfoCaption));
     Require(upd::BoxText(help) == FromCp932(texts::kSelectHelpText), "wrong help text: " + upd::BoxText(help));
     upd::Answer(help, texts::kButtonOk);
     Require(drv::WaitGone(help), "help stayed up");

@@ -21,7 +21,7 @@ std::string WithNul(const std::string& s) {
 // Starts Setup with the record as it is and reads its error box, titled Setup.
 drv::Box StartToErrorBox(upd::Running& app) {
     Require(upd::Launch(upd::UpdaterPath("Setup"), app), "the updater did not start");
-    return drv::ReadBox(app.WaitFor(kMessageDialogClass, "Setup"));
+    return drv::ReadBox(app.WaitFor(names::kMessageDialogClass, "Setup"));
 }
 
 void BadTypeIsRefused(DWORD type, const std::string& bytes) {

@@ -72,7 +72,6 @@ public:
     }
     bool Ended() override { return false; }
     void ShowNotFound() override {}
-    Error StoreFolder(const char*) override { return {}; }
     void CloseDialog() override {}
     long folders = 0;
 

@@ -29,7 +29,7 @@ std::string Progress(const std::string& folder) { return FromCp932(texts::kSearc
 
 HWND Button(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 std::string ProgressLine(HWND dialog) { return TextOf(GetDlgItem(dialog, kIdLocateLabel6)); }
-HWND NotFoundBox(const upd::Running& app) { return app.Window(kMessageDialogClass, "", false); }
+HWND NotFoundBox(const upd::Running& app) { return app.Window(names::kMessageDialogClass, "", false); }
 
 // Starts the updater with no folder known, so that it opens the locate dialog.
 HWND StartToLocateDialog(upd::Running& app, const std::string& updater) {

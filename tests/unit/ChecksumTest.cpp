@@ -56,37 +56,41 @@ TEST(Crc32, ContinuedRunEqualsOneRun) {
     }
 }
 
-TEST(CheckDecoded, DamagedPayloadOrChecksumIsRefusedWithTheDamagedMessage) {
+// A damaged payload names EXE; a checksum resource that cannot be compared
+// with names EXECRC: checking nothing would let a damaged payload through.
+TEST(CheckDecoded, DamagedPayloadOrChecksumIsRefusedNamingTheDamagedResource) {
     const std::string game = "MZ" + AllByteValues() + "kestravon";
     const std::string right = LittleEndian(Crc(game));
     std::string flipped = game;
     flipped[100] ^= 0x01;
     std::string bigEndian(right.rbegin(), right.rend());
-    const std::string damaged = Error::Make(texts::kResourceDamaged, names::kPayloadResource).Text();
+    const char* kExe = names::kPayloadResource;
+    const char* kCrc = names::kChecksumResource;
     const struct {
         const char* name;
         std::string decoded;
-        const char* checksum;  // null: no checksum resource
+        ResourceState state;
         std::string stored;
-        bool accepted;
+        const char* damaged;  // the resource named, or null: accepted
     } cases[] = {
-        {"no checksum resource: as before checksums", game, nullptr, "", true},
-        {"no checksum resource, damaged: as before checksums", flipped, nullptr, "", true},
-        {"matching checksum", game, "", right, true},
-        {"an empty file and its checksum", "", "", LittleEndian(0), true},
-        {"one decoded bit flipped", flipped, "", right, false},
-        {"the checksum read big-endian", game, "", bigEndian, false},
-        {"a checksum resource of 3 bytes", game, "", right.substr(0, 3), false},
-        {"a checksum resource of 5 bytes", game, "", right + "x", false},
-        {"an empty checksum resource", game, "", "", false},
-        {"an empty file under a non-zero checksum", "", "", right, false},
+        {"no checksum resource: as before checksums", game, ResourceState::kAbsent, "", nullptr},
+        {"no checksum resource, damaged: as before checksums", flipped, ResourceState::kAbsent, "", nullptr},
+        {"matching checksum", game, ResourceState::kLoaded, right, nullptr},
+        {"an empty file and its checksum", "", ResourceState::kLoaded, LittleEndian(0), nullptr},
+        {"one decoded bit flipped", flipped, ResourceState::kLoaded, right, kExe},
+        {"the checksum read big-endian", game, ResourceState::kLoaded, bigEndian, kExe},
+        {"an empty file under a non-zero checksum", "", ResourceState::kLoaded, right, kExe},
+        {"a checksum resource of 3 bytes", game, ResourceState::kLoaded, right.substr(0, 3), kCrc},
+        {"a checksum resource of 5 bytes", game, ResourceState::kLoaded, right + "x", kCrc},
+        {"an empty checksum resource", game, ResourceState::kLoaded, "", kCrc},
+        {"a checksum resource that cannot be loaded", game, ResourceState::kUnreadable, "", kCrc},
     };
     for (const auto& c : cases) {
-        Error e = CheckDecoded(Bytes(c.decoded), static_cast<uint32_t>(c.decoded.size()),
-                               c.checksum ? Bytes(c.stored) : nullptr,
-                               static_cast<uint32_t>(c.stored.size()), names::kPayloadResource);
-        EXPECT_EQ(static_cast<bool>(e), !c.accepted) << c.name;
-        EXPECT_STREQ(e.Text(), c.accepted ? "" : damaged.c_str()) << c.name;
+        ResourceBytes checksum = {c.state, Bytes(c.stored), static_cast<uint32_t>(c.stored.size())};
+        Error e = CheckChecksumResource(checksum, kCrc);
+        if (!e) e = CheckDecoded(Bytes(c.decoded), static_cast<uint32_t>(c.decoded.size()), checksum, kExe);
+        std::string expected = c.damaged ? Error::Make(texts::kResourceDamaged, c.damaged).Text() : "";
+        EXPECT_EQ(e.Text(), expected) << c.name;
     }
 }
 

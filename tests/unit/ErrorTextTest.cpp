@@ -7,21 +7,33 @@
 
 namespace {
 
+// The runs as "text" for a program run and [text] for a system one.
+std::string Runs(const ShownText& shown) {
+    std::string joined;
+    for (int i = 0; i < shown.RunCount(); ++i) {
+        const TextRun& run = shown.Run(i);
+        std::string text(run.bytes, run.length);
+        joined += run.source == TextSource::kProgram ? "\"" + text + "\"" : "[" + text + "]";
+    }
+    return joined;
+}
+
 std::string Finished(const char* message) {
-    char out[kShownErrorCapacity];
-    FinishErrorMessage(message, out, sizeof out);
-    return out;
+    ShownText shown = ShownError(Error::Make(message));
+    std::string joined;
+    for (int i = 0; i < shown.RunCount(); ++i) joined.append(shown.Run(i).bytes, shown.Run(i).length);
+    return joined;
 }
 
 std::string Title(const char* path) {
-    char out[kAppTitleCapacity];
+    char out[kPathCapacity];
     AppTitleFromModulePath(path, out, sizeof out);
     return out;
 }
 
 }  // namespace
 
-TEST(FinishErrorMessage, PeriodOnlyAfterCharactersSortingAboveIt) {
+TEST(ShownError, PeriodOnlyAfterCharactersSortingAboveIt) {
     struct Case {
         const char* message;
         const char* shown;
@@ -41,9 +53,24 @@ TEST(FinishErrorMessage, PeriodOnlyAfterCharactersSortingAboveIt) {
     for (const Case& c : cases) EXPECT_EQ(Finished(c.message), c.shown) << c.message;
 }
 
-TEST(FinishErrorMessage, LongestMessageStillGetsItsPeriod) {
+TEST(ShownError, LongestMessageStillGetsItsPeriod) {
     std::string message(Error::kCapacity - 1, 'a');
     EXPECT_EQ(Finished(message.c_str()), message + ".");
+}
+
+// Each part reaches the screen converted with its own code page: the path in
+// an error is the system's text, the words around it the program's.
+TEST(ShownError, TheNameFilledInIsTheSystemsTextTheRestTheProgramsOwn) {
+    EXPECT_EQ(Runs(ShownError(Error::Make("ファイル %s を作成できません", "C:\\Jeux \xE0\\x"))),
+              "\"ファイル \"[C:\\Jeux \xE0\\x]\" を作成できません\"\".\"");
+    EXPECT_EQ(Runs(ShownError(Error::Make("%s リソースが見つかりません", "EXE"))),
+              "[EXE]\" リソースが見つかりません\"\".\"");
+    EXPECT_EQ(Runs(ShownError(Error::Make("ストリームへの書き込みエラー"))), "\"ストリームへの書き込みエラー\"\".\"");
+    EXPECT_EQ(Runs(ShownError(Error())), "");
+    // Ending in the name, the name's last character decides: "ソ" is one
+    // character though its trail byte is "\\".
+    EXPECT_EQ(Runs(ShownError(Error::Make("x %s", "C:\\ソ"))), "\"x \"[C:\\ソ]\".\"");
+    EXPECT_EQ(Runs(ShownError(Error::Make("x %s", "a-"))), "\"x \"[a-]");
 }
 
 TEST(AppTitleFromModulePath, NameWithoutFolderCutAtFirstDotRestLowerCase) {

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "fakes/FakeFolderTree.h"
+#include "fakes/FakeFileSystem.h"
 #include "locate/FolderTree.h"
 
 namespace {
 
 struct Picker {
-    FakeFolderTree disk;
-    FolderTree tree{disk, disk, CaseBlindOrder};
+    FakeFileSystem disk;
+    FolderTree tree{disk, CaseBlindOrder};
 
     Picker() {
         disk.Drive('C', DriveType::kFixed);
@@ -189,6 +189,23 @@ TEST(FolderTree, TypedNameIsMadeFullAgainstTheShownFolder) {
         {"\\\\server\\share\\x\\..\\y", "\\\\server\\share\\y"},
     };
     for (const auto& c : cases) EXPECT_EQ(p.Full(c.typed), c.full) << c.typed;
+}
+
+// On a Western system "à" (0xE0) is a letter, not a lead byte swallowing
+// the "\" after it: ".." leaves "sub", not the whole of "Jeux à\sub".
+TEST(FolderTree, TypedDotsUnderAWesternNameEndingInALeadByteOfShiftJis) {
+    CodePage saved = SystemCodePage();
+    SetSystemCodePage(CodePage::Known(1252));
+    {
+        Picker p;
+        p.disk.Folder("C:\\Jeux \xE0\\sub");
+        ASSERT_TRUE(p.tree.Open("C:\\Jeux \xE0"));
+        EXPECT_EQ(p.tree.AncestorCount(), 2u);
+        EXPECT_EQ(p.Full("sub\\..\\Vesperlin"), "C:\\Jeux \xE0\\Vesperlin");
+        EXPECT_EQ(p.Full("C:\\Jeux \xE0\\sub\\..\\Vesperlin"), "C:\\Jeux \xE0\\Vesperlin");
+        EXPECT_EQ(p.Path(2), "C:\\Jeux \xE0\\sub");
+    }
+    SetSystemCodePage(saved);
 }
 
 TEST(FolderTree, TypedNameTooLongOrNothingShownIsRefused) {

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "fakes/FakeFolderTree.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeRegistry.h"
 #include "locate/FolderWalk.h"
 #include "resources/Names.h"
 #include "resources/Texts.h"
@@ -20,9 +21,9 @@ public:
         buttonSaysStop = running;
         events.push_back(running ? "running" : "idle");
     }
-    void ShowProgress(const char* line) override {
-        label6 = line;
-        events.push_back(line);
+    void ShowProgress(const char* folder) override {
+        label6 = Progress(folder);
+        events.push_back(label6);
     }
     void PumpMessages() override {
         ++pumps;
@@ -30,33 +31,34 @@ public:
     }
     bool Ended() override { return ended; }
     void ShowNotFound() override { events.push_back("not found"); }
-    Error StoreFolder(const char* value) override {
-        if (failStore) return Error::Make(texts::kValueNotSet, names::kRecordValue);
-        record = value;
-        events.push_back("store " + record);
-        return {};
-    }
+    // The record is written before the dialog goes.
     void CloseDialog() override {
         ended = true;
-        events.push_back("close");
+        events.push_back("close with " + Record(*registry));
+    }
+    static std::string Record(FakeRegistry& r) {
+        const FakeRegistry::Value* value = r.Get("Software\\Brackwen\\KESTRAVON", "GameDir");
+        return value ? value->data : "";
     }
 
     std::vector<std::string> events;
     std::function<void(int)> onPump;
     int pumps = 0;
     bool ended = false;
-    bool failStore = false;
     bool buttonSaysStop = false;
     std::string label6;
-    std::string record;
+    FakeRegistry* registry = nullptr;
 };
 
 struct Search {
     SearchState state;
-    FakeFolderTree tree;
+    FakeFileSystem tree;
+    FakeRegistry registry;
     RecordingView view;
 
-    Error Click() { return ClickSearchButton(state, tree, view); }
+    Search() { view.registry = &registry; }
+    Error Click() { return ClickSearchButton(state, tree, registry, view); }
+    std::string Record() { return RecordingView::Record(registry); }
     // The progress lines of the last run, in order.
     std::vector<std::string> Lines() const {
         std::vector<std::string> lines;
@@ -119,9 +121,9 @@ TEST(FolderWalk, MarkerInDriveRootStoresLetterColonBackslash) {
         s.tree.Drive('E', DriveType::kFixed);
         EXPECT_FALSE(s.Click());
         EXPECT_STREQ(s.state.FoundDir, "D:") << name;
-        EXPECT_EQ(s.view.record, "D:\\") << name;
+        EXPECT_EQ(s.Record(), "D:\\") << name;
         const std::vector<std::string> expected = {"running", Progress("D:"), Progress("D:\\first"),
-                                                   "idle", "store D:\\", "close"};
+                                                   "idle", "close with D:\\"};
         EXPECT_EQ(s.view.events, expected) << name;
         EXPECT_EQ(s.tree.OpenCount(), 0);
     }
@@ -137,7 +139,7 @@ TEST(FolderWalk, NameWhoseTrailByteIsBackslashIsOneFolder) {
     s.tree.AddFile("C:\\表\\ゲーム表", "MG_DATA.MBL");
     EXPECT_FALSE(s.Click());
     EXPECT_STREQ(s.state.FoundDir, "C:\\表\\ゲーム表");
-    EXPECT_EQ(s.view.record, "C:\\表\\ゲーム表\\");
+    EXPECT_EQ(s.Record(), "C:\\表\\ゲーム表\\");
     const std::vector<std::string> lines = {Progress("C:"), Progress("C:\\表"), Progress("C:\\表\\ゲーム表")};
     EXPECT_EQ(s.Lines(), lines);
     EXPECT_EQ(s.tree.OpenCount(), 0);
@@ -158,11 +160,11 @@ TEST(FolderWalk, FolderNamedLikeTheMarkerIsEnteredNeverMatched) {
 TEST(FolderWalk, FirstReachedWinsUnlessAFolderAboveStillListsAMarker) {
     struct Case {
         const char* what;
-        std::function<void(FakeFolderTree&)> build;
+        std::function<void(FakeFileSystem&)> build;
         const char* found;
     } cases[] = {
         {"earlier drive wins",
-         [](FakeFolderTree& t) {
+         [](FakeFileSystem& t) {
              t.Drive('C', DriveType::kFixed);
              t.Drive('D', DriveType::kFixed);
              t.File("D:\\MG_DATA.MBL");
@@ -170,14 +172,14 @@ TEST(FolderWalk, FirstReachedWinsUnlessAFolderAboveStillListsAMarker) {
          },
          "C:\\x\\y"},
         {"depth first in listing order",
-         [](FakeFolderTree& t) {
+         [](FakeFileSystem& t) {
              t.Drive('C', DriveType::kFixed);
              t.File("C:\\b\\deeper\\MG_DATA.MBL");
              t.File("C:\\a\\MG_DATA.MBL");
          },
          "C:\\b\\deeper"},
         {"a later marker in a folder above replaces it",
-         [](FakeFolderTree& t) {
+         [](FakeFileSystem& t) {
              t.Drive('C', DriveType::kFixed);
              t.File("C:\\a\\b\\MG_DATA.MBL");
              t.Folder("C:\\a\\skipped");
@@ -186,7 +188,7 @@ TEST(FolderWalk, FirstReachedWinsUnlessAFolderAboveStillListsAMarker) {
          },
          "C:\\a"},
         {"the last match while unwinding wins",
-         [](FakeFolderTree& t) {
+         [](FakeFileSystem& t) {
              t.Drive('C', DriveType::kFixed);
              t.File("C:\\a\\b\\MG_DATA.MBL");
              t.File("C:\\a\\MG_DATA.MBL");
@@ -199,7 +201,7 @@ TEST(FolderWalk, FirstReachedWinsUnlessAFolderAboveStillListsAMarker) {
         c.build(s.tree);
         EXPECT_FALSE(s.Click());
         EXPECT_STREQ(s.state.FoundDir, c.found) << c.what;
-        EXPECT_EQ(s.view.record, std::string(c.found) + "\\") << c.what;
+        EXPECT_EQ(s.Record(), std::string(c.found) + "\\") << c.what;
         // Once found, no further folder is entered.
         EXPECT_EQ(s.view.label6.find("skipped"), std::string::npos) << c.what;
         EXPECT_EQ(s.tree.Listed().back().find("D:"), std::string::npos) << c.what;
@@ -272,8 +274,8 @@ TEST(FolderWalk, MarkerComparedWhileUnwindingAfterStopIsStored) {
     };
     EXPECT_FALSE(s.Click());
     EXPECT_STREQ(s.state.FoundDir, "C:\\a");
-    EXPECT_EQ(s.view.record, "C:\\a\\");
-    EXPECT_EQ(s.view.events.back(), "close");
+    EXPECT_EQ(s.Record(), "C:\\a\\");
+    EXPECT_EQ(s.view.events.back(), "close with C:\\a\\");
     EXPECT_EQ(std::count(s.view.events.begin(), s.view.events.end(), "not found"), 0);
 }
 
@@ -308,13 +310,13 @@ TEST(FolderWalk, NewSearchStartsAgainAtDriveAWithNothingFound) {
     EXPECT_STREQ(s.state.FoundDir, "D:\\x");
 
     // The dialog is shown again; the folder no longer holds the marker.
-    FakeFolderTree moved;
+    FakeFileSystem moved;
     moved.Drive('C', DriveType::kFixed);
     moved.Drive('D', DriveType::kFixed);
     moved.Folder("D:\\x");
     s.view.ended = false;
     s.view.events.clear();
-    EXPECT_FALSE(ClickSearchButton(s.state, moved, s.view));
+    EXPECT_FALSE(ClickSearchButton(s.state, moved, s.registry, s.view));
     EXPECT_STREQ(s.state.FoundDir, "");
     EXPECT_EQ(s.view.events[1], Progress("C:"));
     EXPECT_EQ(s.view.events[s.view.events.size() - 2], "not found");
@@ -336,8 +338,8 @@ TEST(FolderWalk, ClosingTheDialogStopsTheSearchWithoutTheNotFoundBox) {
         EXPECT_EQ(std::count(s.view.events.begin(), s.view.events.end(), "not found"), 0);
         EXPECT_FALSE(s.view.buttonSaysStop);
         EXPECT_FALSE(s.state.busy);
-        EXPECT_EQ(s.view.record, markerWhileUnwinding ? "C:\\a\\" : "");
-        EXPECT_EQ(s.view.events.back(), markerWhileUnwinding ? "close" : "idle");
+        EXPECT_EQ(s.Record(), markerWhileUnwinding ? "C:\\a\\" : "");
+        EXPECT_EQ(s.view.events.back(), markerWhileUnwinding ? "close with C:\\a\\" : "idle");
     }
 }
 
@@ -345,7 +347,7 @@ TEST(FolderWalk, FailedRecordWriteLeavesTheDialogOpenAndIdle) {
     Search s;
     s.tree.Drive('C', DriveType::kFixed);
     s.tree.File("C:\\MG_DATA.MBL");
-    s.view.failStore = true;
+    s.registry.FailAtCall(2);  // opening the key, creating the subkey, setting the value
     Error e = s.Click();
     ASSERT_TRUE(e);
     EXPECT_STREQ(e.Text(), Error::Make(texts::kValueNotSet, names::kRecordValue).Text());

@@ -15,7 +15,7 @@ namespace {
 const char kSubkey[] = "Software\\Brackwen\\KESTRAVON";
 
 struct Folder {
-    char dir[kInstallDirCapacity] = "";
+    char dir[kPathCapacity] = "";
     explicit Folder(const char* start) { std::strcpy(dir, start); }
 };
 
@@ -98,11 +98,19 @@ TEST(AdoptChangedFolder, NewFolderCountsAtOnceEmptyOrUnreadableKeepsTheOld) {
     }
 }
 
-TEST(UpdateTargetPath, EmptyFolderIsRefusedInsteadOfWritingToTheCurrentFolder) {
-    char target[kUpdateTargetCapacity] = "junk";
-    Error e = UpdateTargetPath("", target, sizeof target);
-    EXPECT_STREQ(e.Text(), texts::kNoInstallFolder);
-    EXPECT_STREQ(target, "");
+// Each of these would be found from the current drive or folder: the update
+// would write there and report success.
+TEST(UpdateTargetPath, FolderThatIsNoFullPathIsRefusedInsteadOfWritingToTheCurrentFolder) {
+    for (const char* dir : {"", "Game\\", "kestravon", "\\Game\\", "C:", "C:Game\\", "..\\Game\\",
+                            "\\\\server\\", "\\\\\\share\\", "/Game/"}) {
+        char target[kUpdateTargetCapacity] = "junk";
+        Error e = UpdateTargetPath(dir, target, sizeof target);
+        EXPECT_STREQ(e.Text(), texts::kNoInstallFolder) << dir;
+        EXPECT_STREQ(target, "") << dir;
+    }
+    char target[kUpdateTargetCapacity];
+    EXPECT_FALSE(UpdateTargetPath("\\\\server\\share\\Game\\", target, sizeof target));
+    EXPECT_STREQ(target, "\\\\server\\share\\Game\\kestravon.exe");
 }
 
 TEST(UpdateTargetPath, JoinsByPlainConcatenation) {
@@ -111,8 +119,7 @@ TEST(UpdateTargetPath, JoinsByPlainConcatenation) {
     EXPECT_STREQ(target, "C:\\ソ\\kestravon.exe");
 
     // The longest folder the record can hold still fits.
-    std::string longest(kInstallDirCapacity - 2, 'a');
-    longest += "\\";
+    std::string longest = "C:\\" + std::string(kPathCapacity - 5, 'a') + "\\";
     EXPECT_FALSE(UpdateTargetPath(longest.c_str(), target, sizeof target));
     EXPECT_EQ(target, longest + "kestravon.exe");
 }
@@ -125,7 +132,7 @@ TEST(UpdateTargetPath, FolderWithoutClosingSeparatorGetsOne) {
         const char* target;
     } cases[] = {
         {"C:\\Game", "C:\\Game\\kestravon.exe"},
-        {"C:", "C:\\kestravon.exe"},
+        {"C:\\", "C:\\kestravon.exe"},
         // The trail byte of "ソ" is 0x5C: no separator of its own.
         {"C:\\ソ", "C:\\ソ\\kestravon.exe"},
         {"D:\\\\", "D:\\\\kestravon.exe"},
@@ -136,7 +143,7 @@ TEST(UpdateTargetPath, FolderWithoutClosingSeparatorGetsOne) {
         EXPECT_STREQ(target, c.target);
     }
     // The longest record without its "\\" still fits.
-    std::string longest(kInstallDirCapacity - 1, 'a');
+    std::string longest = "C:\\" + std::string(kPathCapacity - 4, 'a');
     char target[kUpdateTargetCapacity];
     EXPECT_FALSE(UpdateTargetPath(longest.c_str(), target, sizeof target));
     EXPECT_EQ(target, longest + "\\kestravon.exe");

@@ -13,7 +13,7 @@ const std::string kKey = "Software\\Brackwen";
 const std::string kSubkey = "Software\\Brackwen\\KESTRAVON";
 
 std::string Read(FakeRegistry& registry, Error* error) {
-    char out[kInstallDirCapacity] = "untouched";
+    char out[kPathCapacity] = "untouched";
     *error = ReadInstallDir(registry, out, sizeof out);
     return out;
 }

@@ -5,11 +5,11 @@
 
 namespace {
 
-bool Inside(const Box& b, const MessageLayout& m) {
+bool Inside(const Bounds& b, const MessageLayout& m) {
     return b.x >= 0 && b.y >= 0 && b.x + b.width <= m.clientWidth && b.y + b.height <= m.clientHeight;
 }
 
-bool Overlap(const Box& a, const Box& b) {
+bool Overlap(const Bounds& a, const Bounds& b) {
     return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
 }
 
@@ -35,7 +35,7 @@ TEST(LayOutMessage, PartsStayInsideAndApartForShortLongAndTallTexts) {
         EXPECT_EQ(m.text.height, c.textHeight);
         EXPECT_FALSE(Overlap(m.icon, m.text));
         for (int i = 0; i < m.buttonCount; ++i) {
-            const Box& b = m.buttons[i];
+            const Bounds& b = m.buttons[i];
             EXPECT_TRUE(Inside(b, m)) << i;
             EXPECT_GE(b.width, c.captionWidth) << i;
             EXPECT_GE(b.y, m.text.y + m.text.height) << i;
@@ -44,7 +44,7 @@ TEST(LayOutMessage, PartsStayInsideAndApartForShortLongAndTallTexts) {
                 EXPECT_FALSE(Overlap(m.buttons[i - 1], b)) << i;
             }
         }
-        const Box& last = m.buttons[m.buttonCount - 1];
+        const Bounds& last = m.buttons[m.buttonCount - 1];
         int left = m.buttons[0].x;
         int right = m.clientWidth - (last.x + last.width);
         EXPECT_LE(left - right, 1);

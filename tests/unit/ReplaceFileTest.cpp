@@ -9,7 +9,8 @@
 #include <set>
 #include <string>
 
-#include "fakes/FakeFileStore.h"
+#include "fakes/FakeFileSystem.h"
+#include "platform/win32/MoveErrors.h"
 
 namespace {
 
@@ -19,12 +20,12 @@ const std::string kCannotCreate = "ファイル D:\\Game\\kestravon.exe を作�
 const std::string kWriteError = "ストリームへの書き込みエラー";
 const std::string kNew = "MZ new build";
 
-Error Replace(FakeFileStore& store, const std::string& bytes = kNew) {
+Error Replace(FakeFileSystem& store, const std::string& bytes = kNew) {
     return ReplaceFileContents(store, kTarget, bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
 
-FakeFileStore Installed(bool replacingMove) {
-    FakeFileStore store;
+FakeFileSystem Installed(bool replacingMove) {
+    FakeFileSystem store;
     store.Put(kTarget, "MZ old build");
     store.Put(kMarker, "data");
     if (!replacingMove) store.WithoutReplacingMove();
@@ -34,7 +35,7 @@ FakeFileStore Installed(bool replacingMove) {
 TEST(ReplaceFile, ReplacesOrCreatesTargetAndLeavesNoSideFile) {
     for (bool replacingMove : {true, false}) {
         for (bool existing : {true, false}) {
-            FakeFileStore store = Installed(replacingMove);
+            FakeFileSystem store = Installed(replacingMove);
             if (!existing) {
                 ASSERT_TRUE(store.Remove(kTarget));
             }
@@ -47,7 +48,7 @@ TEST(ReplaceFile, ReplacesOrCreatesTargetAndLeavesNoSideFile) {
 }
 
 TEST(ReplaceFile, EmptyContentLeavesAnEmptyFile) {
-    FakeFileStore store = Installed(true);
+    FakeFileSystem store = Installed(true);
     EXPECT_FALSE(Replace(store, ""));
     EXPECT_TRUE(store.Exists(kTarget));
     EXPECT_EQ(store.Read(kTarget), "");
@@ -57,20 +58,20 @@ TEST(ReplaceFile, EachFailingStepSaysWhatFailed) {
     // Clearing stale side files may fail harmlessly; every other step says
     // what the user must hear.
     const std::map<std::string, std::string> expected = {
-        {"Kind", kCannotCreate},          {"Remove", ""},
+        {"Probe", kCannotCreate},         {"Remove", ""},
         {"CanOpenExclusively", kCannotCreate}, {"CreateNew", kCannotCreate},
         {"Write", kWriteError},           {"Flush", kWriteError},
         {"Close", kWriteError},           {"SetAttributes", kCannotCreate},
         {"MoveReplacing", kCannotCreate},
     };
-    FakeFileStore probe = Installed(true);
+    FakeFileSystem probe = Installed(true);
     ASSERT_FALSE(Replace(probe));
     std::set<std::string> seen(probe.CallNames().begin(), probe.CallNames().end());
     ASSERT_EQ(seen.size(), expected.size());
     for (int step = 0; step < probe.Calls(); ++step) {
         const std::string& name = probe.CallNames()[step];
         ASSERT_TRUE(expected.count(name)) << name;
-        FakeFileStore store = Installed(true);
+        FakeFileSystem store = Installed(true);
         store.FailAtCall(step);
         EXPECT_EQ(Replace(store).Text(), expected.at(name)) << step << " " << name;
     }
@@ -78,10 +79,10 @@ TEST(ReplaceFile, EachFailingStepSaysWhatFailed) {
 
 TEST(ReplaceFile, FailingAnyStepKeepsOldFileAndLeavesNoSideFile) {
     for (bool replacingMove : {true, false}) {
-        FakeFileStore probe = Installed(replacingMove);
+        FakeFileSystem probe = Installed(replacingMove);
         ASSERT_FALSE(Replace(probe));
         for (int step = 0; step < probe.Calls(); ++step) {
-            FakeFileStore store = Installed(replacingMove);
+            FakeFileSystem store = Installed(replacingMove);
             store.FailAtCall(step);
             Error error = Replace(store);
             EXPECT_FALSE(store.FileOpen()) << step;
@@ -102,16 +103,16 @@ TEST(ReplaceFile, FailingAnyStepKeepsOldFileAndLeavesNoSideFile) {
 TEST(ReplaceFile, TargetThatCannotBeWrittenIsRefusedUntouched) {
     struct Case {
         const char* name;
-        void (*setUp)(FakeFileStore&);
+        void (*setUp)(FakeFileSystem&);
     };
     const Case cases[] = {
-        {"read-only", [](FakeFileStore& s) { s.SetReadOnly(kTarget); }},
-        {"held open", [](FakeFileStore& s) { s.HoldOpen(kTarget); }},
-        {"a folder", [](FakeFileStore& s) { s.Remove(kTarget), s.AddFolder(std::string(kTarget) + "\\"); }},
+        {"read-only", [](FakeFileSystem& s) { s.SetReadOnly(kTarget); }},
+        {"held open", [](FakeFileSystem& s) { s.HoldOpen(kTarget); }},
+        {"a folder", [](FakeFileSystem& s) { s.Remove(kTarget), s.Folder(kTarget); }},
     };
     for (bool replacingMove : {true, false}) {
         for (const Case& c : cases) {
-            FakeFileStore store = Installed(replacingMove);
+            FakeFileSystem store = Installed(replacingMove);
             c.setUp(store);
             std::string before = store.Read(kTarget);
             EXPECT_EQ(Replace(store).Text(), kCannotCreate) << c.name;
@@ -122,7 +123,7 @@ TEST(ReplaceFile, TargetThatCannotBeWrittenIsRefusedUntouched) {
 }
 
 TEST(ReplaceFile, MissingFolderCreatesNothing) {
-    FakeFileStore store;
+    FakeFileSystem store;
     EXPECT_EQ(Replace(store).Text(), kCannotCreate);
     EXPECT_EQ(store.FileCount(), 0u);
 }
@@ -130,13 +131,13 @@ TEST(ReplaceFile, MissingFolderCreatesNothing) {
 TEST(ReplaceFile, StaleSideFilesOfAnInterruptedRunAreClearedAndNothingElse) {
     const std::string side = std::string(kTarget) + ".~";
     for (bool replacingMove : {true, false}) {
-        FakeFileStore store = Installed(replacingMove);
+        FakeFileSystem store = Installed(replacingMove);
         for (const char* stale : {"00n", "07n", "99n", "00b", "42b"}) store.Put(side + stale, "stale");
         // Names of the same family that are not ours, and a folder.
         const std::string others[] = {side + "00x", side + "0n", side + "100n", "D:\\Game\\other.exe.~00n",
                                       "D:\\Game\\kestravon.exe~00n"};
         for (const std::string& other : others) store.Put(other, "other");
-        store.AddFolder(side + "01n\\");
+        store.Folder(side + "01n");
         EXPECT_FALSE(Replace(store)) << replacingMove;
         EXPECT_EQ(store.Read(kTarget), kNew);
         for (const std::string& other : others) EXPECT_EQ(store.Read(other), "other") << other;
@@ -151,7 +152,7 @@ TEST(ReplaceFile, BackupLeftWithoutTargetIsPutBackNotRemoved) {
         // Power lost between stepping the old file aside and moving the new
         // one in: the backup is the only copy of the game.
         for (Variant variant : {kUpdates, kWriteFails, kPutBackFails}) {
-            FakeFileStore store = Installed(replacingMove);
+            FakeFileSystem store = Installed(replacingMove);
             ASSERT_TRUE(store.Rename(kTarget, backup.c_str()));
             store.Put(std::string(kTarget) + ".~00n", "half");
             if (variant == kWriteFails) store.FailOperation("Write");
@@ -160,16 +161,47 @@ TEST(ReplaceFile, BackupLeftWithoutTargetIsPutBackNotRemoved) {
             Error error = Replace(store);
             EXPECT_EQ(error.Text(), variant == kWriteFails ? kWriteError : "") << replacingMove;
             EXPECT_EQ(store.Read(kTarget), variant == kWriteFails ? "MZ old build" : kNew) << replacingMove;
-            // A backup that did not come back is kept.
-            EXPECT_EQ(store.Read(backup), variant == kPutBackFails ? "MZ old build" : "<missing>");
-            EXPECT_EQ(store.FileCount(), variant == kPutBackFails ? 3u : 2u) << replacingMove << variant;
+            // A backup that did not come back goes once the new file is in.
+            EXPECT_EQ(store.Read(backup), "<missing>");
+            EXPECT_EQ(store.FileCount(), 2u) << replacingMove << variant;
         }
+    }
+}
+
+// After a double failure on the rename path the game lives on as a backup;
+// another file may then appear at the target (a user's copy, a half-finished
+// install). Until a new file is in place that backup is the only good copy.
+TEST(ReplaceFile, StaleBackupStaysUntilTheNewFileIsInPlace) {
+    const std::string backup = std::string(kTarget) + ".~00b";
+    const struct {
+        const char* what;
+        bool replacingMove;
+        const char* failing;  // the operation that fails, or "": the update works
+        int skip;
+    } cases[] = {
+        {"the write fails", true, "Write", 0},
+        {"the write fails, rename path", false, "Write", 0},
+        {"the move fails", true, "MoveReplacing", 0},
+        {"the new file cannot be renamed in", false, "Rename", 1},
+        {"the update works", true, "", 0},
+        {"the update works, rename path", false, "", 0},
+    };
+    for (const auto& c : cases) {
+        FakeFileSystem store = Installed(c.replacingMove);
+        store.Put(backup, "MZ good old game");
+        store.Put(kTarget, "appeared since");
+        store.FailOperation(c.failing, c.skip);
+        Error error = Replace(store);
+        bool updated = c.failing[0] == '\0';
+        EXPECT_EQ(static_cast<bool>(error), !updated) << c.what;
+        EXPECT_EQ(store.Read(backup), updated ? "<missing>" : "MZ good old game") << c.what;
+        EXPECT_EQ(store.Read(kTarget), updated ? kNew : "appeared since") << c.what;
     }
 }
 
 TEST(ReplaceFile, BackupThatCannotComeBackIsNamedAndNeverReportedAsDone) {
     const std::string backup = std::string(kTarget) + ".~00b";
-    FakeFileStore store = Installed(false);
+    FakeFileSystem store = Installed(false);
     // Renames: old file aside, new file in (fails), old file back (fails).
     store.FailOperation("Rename", 1, 2);
     Error error = Replace(store);
@@ -185,21 +217,50 @@ TEST(ReplaceFile, BackupThatCannotComeBackIsNamedAndNeverReportedAsDone) {
     EXPECT_EQ(store.FileCount(), 2u);
 }
 
-TEST(ReplaceFile, HiddenSystemAndArchiveAttributesPassToTheNewFile) {
+// Hidden and system stay with the game's file; archive is set whatever the
+// old file said: a file just written is one a backup program should take.
+TEST(ReplaceFile, HiddenAndSystemPassToTheNewFileWhichIsMarkedForBackup) {
+    const uint32_t kArchive = kAttributeArchive;
+    const struct {
+        bool existing;
+        uint32_t old, now;
+    } cases[] = {
+        {true, 0, kArchive},
+        {true, kArchive, kArchive},
+        {true, kAttributeHidden, kAttributeHidden | kArchive},
+        {true, kAttributeHidden | kAttributeSystem | kArchive, kAttributeHidden | kAttributeSystem | kArchive},
+        {false, 0, kArchive},
+    };
     for (bool replacingMove : {true, false}) {
-        for (uint32_t attributes : {0u, kAttributeHidden, kAttributeHidden | kAttributeSystem | kAttributeArchive}) {
-            FakeFileStore store = Installed(replacingMove);
-            store.SetAttributes(kTarget, attributes);
+        for (const auto& c : cases) {
+            FakeFileSystem store = Installed(replacingMove);
+            if (c.existing) store.GiveAttributes(kTarget, c.old);
+            else store.Remove(kTarget);
             EXPECT_FALSE(Replace(store));
             EXPECT_EQ(store.Read(kTarget), kNew);
-            EXPECT_EQ(store.AttributesOf(kTarget), attributes) << replacingMove << attributes;
+            EXPECT_EQ(store.AttributesOf(kTarget), c.now) << replacingMove << " " << c.old;
         }
     }
 }
 
+// What a failed replacing move says decides between waiting, the rename path
+// and giving up; a 9x driver may say "not supported" in three ways.
+TEST(ReplaceFile, MoveErrorsOfASystemWithoutTheMoveTakeTheRenamePath) {
+    const struct {
+        unsigned long error;
+        MoveStatus status;
+    } cases[] = {
+        {kErrorCallNotImplemented, MoveStatus::kUnsupported}, {kErrorInvalidFunction, MoveStatus::kUnsupported},
+        {kErrorNotSupported, MoveStatus::kUnsupported},       {kErrorSharingViolation, MoveStatus::kBusy},
+        {kErrorAccessDenied, MoveStatus::kBusy},              {2 /* file not found */, MoveStatus::kFailed},
+        {112 /* disk full */, MoveStatus::kFailed},
+    };
+    for (const auto& c : cases) EXPECT_EQ(MoveStatusOfError(c.error), c.status) << c.error;
+}
+
 TEST(ReplaceFile, MoveHeldByAScannerIsRetriedForAboutTwoSeconds) {
     for (int busy : {1, kMoveTries - 1, kMoveTries}) {
-        FakeFileStore store = Installed(true);
+        FakeFileSystem store = Installed(true);
         store.BusyMoves(busy);
         Error error = Replace(store);
         bool gaveUp = busy == kMoveTries;
@@ -210,7 +271,7 @@ TEST(ReplaceFile, MoveHeldByAScannerIsRetriedForAboutTwoSeconds) {
         EXPECT_EQ(store.FileCount(), 2u) << busy;
     }
     // Any other failure of the move ends at once.
-    FakeFileStore store = Installed(true);
+    FakeFileSystem store = Installed(true);
     store.FailOperation("MoveReplacing");
     EXPECT_EQ(Replace(store).Text(), kCannotCreate);
     EXPECT_EQ(store.PausedMs(), 0u);
@@ -224,7 +285,7 @@ TEST(ReplaceFile, TargetTooLongForTheLongSideNameUsesAShortOne) {
         std::string target = folder + "kestravon.exe";
         ASSERT_EQ(target.size(), length);
         for (bool replacingMove : {true, false}) {
-            FakeFileStore store;
+            FakeFileSystem store;
             store.Put(target, "old");
             store.Put(folder + "kestravo.~05n", "stale");
             if (!replacingMove) store.WithoutReplacingMove();

@@ -34,7 +34,7 @@ TEST(WindowLayout, TabOrderFollowsCreationOrder) {
         int next = 0;
         for (int i = 0; i < w->controlCount; ++i) {
             const ControlLayout& c = w->controls[i];
-            if (c.kind == Kind::Button) {
+            if (c.kind == ControlKind::Button) {
                 EXPECT_EQ(c.tab, next++) << w->className << " control " << i;
                 EXPECT_NE(c.caption, nullptr);
             } else {
@@ -54,7 +54,7 @@ TEST(WindowLayout, ControlsStartInsideTheirWindow) {
             EXPECT_LT(c.x, w->width) << w->className << " control " << i;
             EXPECT_LE(c.y + c.height, w->height) << w->className << " control " << i;
             // Buttons must show whole; labels may run into the edge.
-            if (c.kind != Kind::Label) {
+            if (c.kind != ControlKind::Label) {
                 EXPECT_LE(c.x + c.width, w->width) << w->className << " control " << i;
             }
         }
@@ -90,11 +90,11 @@ TEST(WindowLayout, PickerKeysReachTheirControls) {
         if (c.tab >= 0) {
             EXPECT_EQ(c.tab, next++) << "control " << i;
         }
-        if (c.kind == Kind::KeyLabel) {
+        if (c.kind == ControlKind::KeyLabel) {
             ASSERT_LT(i + 1, w.controlCount);
-            EXPECT_NE(w.controls[i + 1].kind, Kind::KeyLabel) << "control " << i;
+            EXPECT_NE(w.controls[i + 1].kind, ControlKind::KeyLabel) << "control " << i;
         }
-        if (c.kind == Kind::DefaultButton) {
+        if (c.kind == ControlKind::DefaultButton) {
             ++defaults;
             EXPECT_EQ(c.id, 1);
         }

@@ -6,14 +6,12 @@
 #include "ui/win32/MessageDialog.h"
 
 void ShowError(HWND owner, const Error& error) {
-    char path[MAX_PATH + 1] = "";
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    path[length <= MAX_PATH ? length : MAX_PATH] = '\0';
-    char title[kAppTitleCapacity];
+    char path[kPathCapacity] = "";
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    path[length < sizeof path ? length : sizeof path - 1] = '\0';
+    char title[kPathCapacity];
     AppTitleFromModulePath(path, title, sizeof title);
 
-    char message[kShownErrorCapacity];
-    FinishErrorMessage(error.Text(), message, sizeof message);
     const MessageButton ok[] = {{texts::kButtonOk, true, true}};
-    ShowMessageDialog(owner, title, MessageIcon::Error, message, ok, 1);
+    ShowMessageDialog(owner, ShownText::System(title), MessageIcon::Error, ShownError(error), ok, 1);
 }

@@ -6,8 +6,10 @@
 
 #include "platform/win32/Owned.h"
 #include "resources/Layouts.h"
+#include "resources/Names.h"
 #include "ui/MessageLayout.h"
 #include "ui/win32/Window.h"
+#include "ui/win32/WindowText.h"
 
 namespace {
 
@@ -64,7 +66,7 @@ LRESULT CALLBACK MessageDialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         }
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefaultWindowProc(hwnd, msg, wp, lp);
 }
 
 struct IconChoice {
@@ -85,24 +87,22 @@ IconChoice IconFor(MessageIcon icon) {
 }
 
 // Lays the box out around its text as the window font draws it.
-void PlaceParts(HWND box, const char* text, const MessageButton* buttons, int buttonCount) {
+void PlaceParts(HWND box, const ShownText& text, const MessageButton* buttons, int buttonCount) {
     RECT textRect = {0, 0, GetSystemMetrics(SM_CXSCREEN) / 2, 0};
     int captionWidth = 0;
     {
         WindowDc dc(box);
         SelectScope useFont(dc.Get(), WindowFont());
-        DrawTextA(dc.Get(), text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+        DrawShownText(dc.Get(), text, textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
         for (int i = 0; i < buttonCount; ++i) {
-            SIZE size = {};
-            GetTextExtentPoint32A(dc.Get(), buttons[i].caption, static_cast<int>(strlen(buttons[i].caption)),
-                                  &size);
+            SIZE size = MeasureShownText(dc.Get(), buttons[i].caption);
             if (size.cx > captionWidth) captionWidth = size.cx;
         }
     }
 
     MessageLayout layout = LayOutMessage(textRect.right - textRect.left,
                                          textRect.bottom - textRect.top, captionWidth, buttonCount);
-    auto place = [box](int id, const Box& at) {
+    auto place = [box](int id, const Bounds& at) {
         SetWindowPos(GetDlgItem(box, id), nullptr, at.x, at.y, at.width, at.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     };
@@ -116,17 +116,17 @@ void PlaceParts(HWND box, const char* text, const MessageButton* buttons, int bu
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HWND CreateStatic(HWND box, int id, const char* text, DWORD style) {
-    HWND control = CreateWindowExA(0, "STATIC", text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, box,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+HWND CreateStatic(HWND box, int id, const ShownText& text, DWORD style) {
+    HWND control = CreateTextWindow(0, "STATIC", text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, box,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
     if (control) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
     return control;
 }
 
 // Returns the button that starts with the focus, or null when a part failed.
-HWND CreateParts(HWND box, MessageIcon icon, const char* text, const MessageButton* buttons,
+HWND CreateParts(HWND box, MessageIcon icon, const ShownText& text, const MessageButton* buttons,
                  int buttonCount) {
-    HWND iconControl = CreateStatic(box, kIdMessageIcon, nullptr, SS_ICON);
+    HWND iconControl = CreateStatic(box, kIdMessageIcon, ShownText(), SS_ICON);
     if (!iconControl) return nullptr;
     SendMessageA(iconControl, STM_SETICON,
                  reinterpret_cast<WPARAM>(LoadIconA(nullptr, IconFor(icon).icon)), 0);
@@ -134,7 +134,7 @@ HWND CreateParts(HWND box, MessageIcon icon, const char* text, const MessageButt
 
     HWND focus = nullptr;
     for (int i = 0; i < buttonCount; ++i) {
-        HWND button = CreateControl(box, {Kind::Button, kIdMessageButtonFirst + i, 0, 0, 0, 0,
+        HWND button = CreateControl(box, {ControlKind::Button, kIdMessageButtonFirst + i, 0, 0, 0, 0,
                                           buttons[i].caption, i});
         if (!button) return nullptr;
         if (buttons[i].isDefault) {
@@ -148,15 +148,15 @@ HWND CreateParts(HWND box, MessageIcon icon, const char* text, const MessageButt
 
 }  // namespace
 
-int ShowMessageDialog(HWND owner, const char* caption, MessageIcon icon, const char* text,
+int ShowMessageDialog(HWND owner, const ShownText& caption, MessageIcon icon, const ShownText& text,
                       const MessageButton* buttons, int buttonCount) {
     if (buttonCount > kMaxMessageButtons) buttonCount = kMaxMessageButtons;
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    if (!RegisterLayoutClass(instance, kMessageDialogClass, MessageDialogProc)) return kMessageClosed;
+    if (!RegisterLayoutClass(instance, names::kMessageDialogClass, MessageDialogProc)) return kMessageClosed;
 
     MessageDialogState state = {buttons, buttonCount, kMessageClosed, false, nullptr};
-    HWND box = CreateWindowExA(kExStyle, kMessageDialogClass, caption, kStyle, 0, 0, 0, 0, owner,
-                               nullptr, instance, &state);
+    HWND box = CreateTextWindow(kExStyle, names::kMessageDialogClass, caption, kStyle, 0, 0, 0, 0, owner,
+                                nullptr, instance, &state);
     if (!box) return kMessageClosed;
     SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
     ShowProgramIcon(box);

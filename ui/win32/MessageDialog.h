@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "ui/ShownText.h"
+
 enum class MessageIcon { Error, Information, Question };
 
 struct MessageButton {
@@ -18,7 +20,7 @@ constexpr int kMessageClosed = -1;
 // may be null) and returns the index of the button pressed, or kMessageClosed.
 // The buttons are real push buttons with the captions given, whatever the
 // system's own language.
-int ShowMessageDialog(HWND owner, const char* caption, MessageIcon icon, const char* text,
+int ShowMessageDialog(HWND owner, const ShownText& caption, MessageIcon icon, const ShownText& text,
                       const MessageButton* buttons, int buttonCount);
 
 // "情報" box with one "OK".

@@ -2,8 +2,8 @@
 #include "ui/win32/Window.h"
 
 #include "platform/win32/Owned.h"
-#include "resources/Names.h"
 #include "ui/Centring.h"
+#include "ui/win32/WindowText.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ BOOL CALLBACK LoadFirstIconGroup(HMODULE self, LPCSTR, LPSTR name, LONG_PTR) {
 void Dispatch(MSG& msg) {
     if (TranslateDialogKeys(msg)) return;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchWindowMessage(msg);
 }
 
 }  // namespace
@@ -70,7 +70,7 @@ bool RegisterLayoutClass(HINSTANCE instance, const char* className, WNDPROC wndP
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = className;
-    return RegisterClassA(&wc) != 0;
+    return RegisterWindowClass(wc);
 }
 
 void ShowProgramIcon(HWND window) {
@@ -86,17 +86,12 @@ void ShowProgramIcon(HWND window) {
 }
 
 HFONT WindowFont() {
-    if (!g_font.Valid()) {
-        g_font = OwnedGdi(CreateFontA(-kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                      SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                      names::kFontFace));
-    }
+    if (!g_font.Valid()) g_font = OwnedGdi(CreateProgramFont(-kFontHeight));
     return static_cast<HFONT>(g_font.Get());
 }
 
 HWND CreateControl(HWND parent, const ControlLayout& control) {
-    // By Kind: the class and the style of each control.
+    // By ControlKind: the class and the style of each control.
     struct KindStyle {
         const char* className;
         DWORD style;
@@ -114,26 +109,27 @@ HWND CreateControl(HWND parent, const ControlLayout& control) {
         {"LISTBOX", WS_DISABLED | WS_VSCROLL | LBS_SORT | LBS_NOINTEGRALHEIGHT},
         {"COMBOBOX", WS_VSCROLL | CBS_DROPDOWNLIST},
     };
-    static_assert(sizeof kKinds / sizeof kKinds[0] == static_cast<int>(Kind::DropList) + 1, "one per Kind");
+    static_assert(sizeof kKinds / sizeof kKinds[0] == static_cast<int>(ControlKind::DropList) + 1, "one per ControlKind");
     const KindStyle& kind = kKinds[static_cast<int>(control.kind)];
     const char* caption = control.caption;
     DWORD style = WS_CHILD | WS_VISIBLE | kind.style;
     int width = control.width;
-    if (control.kind == Kind::Label) {
+    if (control.kind == ControlKind::Label) {
         RECT client;
         GetClientRect(parent, &client);
         if (client.right - control.x > width) width = client.right - control.x;
     }
     // A bitmap static would take its caption for a resource name.
-    if (control.kind == Kind::Image) caption = nullptr;
+    if (control.kind == ControlKind::Image) caption = nullptr;
     if (control.tab >= 0) style |= WS_TABSTOP;
     // Fields and lists sit sunken in the dialog face.
-    bool sunken = control.kind >= Kind::Edit && control.kind <= Kind::FileList;
-    HWND window = CreateWindowExA(sunken ? WS_EX_CLIENTEDGE : 0, kind.className, caption, style, control.x, control.y, width,
-                                  control.height, parent,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
-                                  reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
-                                  nullptr);
+    bool sunken = control.kind >= ControlKind::Edit && control.kind <= ControlKind::FileList;
+    HWND window = CreateTextWindow(sunken ? WS_EX_CLIENTEDGE : 0, kind.className,
+                                   caption ? ShownText(caption) : ShownText(), style, control.x, control.y,
+                                   width, control.height, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+                                   reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
+                                   nullptr);
     if (window) SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
     return window;
 }
@@ -148,9 +144,9 @@ Error CreateLayoutWindow(HINSTANCE instance, const WindowLayout& layout, WNDPROC
     RECT outer = {0, 0, layout.width, layout.height};
     if (layout.frame == Frame::Dialog) AdjustWindowRectEx(&outer, frame.style, FALSE, frame.exStyle);
 
-    HWND window = CreateWindowExA(frame.exStyle, layout.className, layout.caption, frame.style, 0, 0,
-                                  outer.right - outer.left, outer.bottom - outer.top, owner,
-                                  nullptr, instance, nullptr);
+    HWND window = CreateTextWindow(frame.exStyle, layout.className, layout.caption, frame.style, 0, 0,
+                                   outer.right - outer.left, outer.bottom - outer.top, owner, nullptr, instance,
+                                   nullptr);
     if (!window) return Error::Make(texts::kWindowNotCreated, layout.className);
     SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(WindowFont()), FALSE);
     ShowProgramIcon(window);
@@ -199,18 +195,18 @@ bool TranslateDialogKeys(MSG& msg) {
             return true;
         }
     }
-    return IsDialogMessageA(root, &msg) != FALSE;
+    return IsDialogMessageOf(root, msg);
 }
 
 void RunMessageLoop() {
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) Dispatch(msg);
+    while (GetNextMessage(msg) > 0) Dispatch(msg);
 }
 
 void RunModalLoop(const bool& ended) {
     MSG msg;
     while (!ended) {
-        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        BOOL got = GetNextMessage(msg);
         if (got == 0) {
             PostQuitMessage(static_cast<int>(msg.wParam));  // not ours to eat
             return;

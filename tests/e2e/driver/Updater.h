@@ -42,7 +42,7 @@ std::string MakeGameFolder(const std::string& name, const std::string& root = ""
 std::string OldGame();
 
 // A running updater. Its windows are found by class (kMainWindow.className,
-// kLocateWindow.className, the picker "#32770", kMessageDialogClass) and,
+// kLocateWindow.className, the picker "#32770", names::kMessageDialogClass) and,
 // where given, caption.
 struct Running {
     drv::Process process;

@@ -1,22 +1,21 @@
-// Folder path rules that must step over CP932 characters whole: a trail byte
-// may be 0x5C and look like a separator.
-#include "locate/FolderPath.h"
+// Path rules that step over double-byte characters whole: a trail byte may
+// be 0x5C and look like a separator.
+#include "platform/Path.h"
 
-#include "platform/Cp932.h"
+#include <string.h>
+
+#include "platform/Text.h"
 
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-size_t CharWidth(const char* text, size_t i) {
-    return IsCp932LeadByte(static_cast<unsigned char>(text[i])) && text[i + 1] != '\0' ? 2 : 1;
-}
+bool IsAsciiLetter(char c) { return AsciiUpper(c) >= 'A' && AsciiUpper(c) <= 'Z'; }
 
 // Offset just past the name starting at i.
 size_t SkipName(const char* path, size_t i) {
-    while (path[i] != '\0' && !IsSeparator(path[i])) i += CharWidth(path, i);
+    const CodePage& codePage = SystemCodePage();
+    while (path[i] != '\0' && !IsSeparator(path[i])) i += codePage.Width(path + i);
     return i;
 }
 
@@ -34,9 +33,30 @@ size_t RootLength(const char* path) {
 }
 
 bool IsFullPath(const char* path) {
-    bool drive = IsAsciiLetter(path[0]) && path[1] == ':' && IsSeparator(path[2]);
-    bool unc = IsSeparator(path[0]) && IsSeparator(path[1]);
-    return drive || unc;
+    if (IsAsciiLetter(path[0]) && path[1] == ':') return IsSeparator(path[2]);
+    if (!IsSeparator(path[0]) || !IsSeparator(path[1])) return false;
+    // "\\server\share": a server and a share, each named.
+    size_t server = SkipName(path, 2);
+    return server > 2 && IsSeparator(path[server]) && SkipName(path, server + 1) > server + 1;
+}
+
+bool EndsWithBackslash(const char* path) {
+    size_t length = strlen(path);
+    if (length == 0) return false;
+    size_t last = LastCharOffset(path, length);
+    return length - last == 1 && path[last] == '\\';
+}
+
+size_t LastNameOffset(const char* path) {
+    const CodePage& codePage = SystemCodePage();
+    size_t start = 0;
+    for (size_t i = 0; path[i] != '\0';) {
+        size_t width = codePage.Width(path + i);
+        char c = path[i];
+        i += width;
+        if (width == 1 && (IsSeparator(c) || c == ':')) start = i;
+    }
+    return start;
 }
 
 size_t PathSteps(const char* path, PathStep* steps, size_t capacity) {
@@ -62,11 +82,5 @@ bool JoinPath(char* out, size_t capacity, const char* folder, const char* name) 
     text.Append(folder);
     if (folder[0] != '\0' && !EndsWithBackslash(folder)) text.Append("\\");
     text.Append(name);
-    return !text.Overflowed();
-}
-
-bool FolderRecordValue(char* out, size_t capacity, const char* folder) {
-    TextBuilder text(out, capacity);
-    text.Append(folder).Append("\\");
     return !text.Overflowed();
 }

@@ -1,0 +1,263 @@
+// Unicode windows where the system has them, ANSI ones where it does not.
+#include "ui/win32/WindowText.h"
+
+#include <string.h>
+
+#include "platform/Text.h"
+#include "resources/Names.h"
+
+namespace {
+
+// Room for any text the program shows: the longest is the picker's help.
+constexpr int kShownCapacity = 1024;
+
+// Windows 98/Me export these as stubs that fail, so importing them would
+// only work by luck; they are looked up, and asked for only where the
+// Unicode windows are used.
+struct WideFunctions {
+    decltype(&RegisterClassW) registerClass;
+    decltype(&CreateWindowExW) createWindowEx;
+    decltype(&DefWindowProcW) defWindowProc;
+    decltype(&DialogBoxIndirectParamW) dialogBoxIndirectParam;
+    decltype(&GetMessageW) getMessage;
+    decltype(&PeekMessageW) peekMessage;
+    decltype(&DispatchMessageW) dispatchMessage;
+    decltype(&IsDialogMessageW) isDialogMessage;
+    decltype(&SendMessageW) sendMessage;
+    decltype(&SetWindowTextW) setWindowText;
+    decltype(&GetWindowTextW) getWindowText;
+    decltype(&DrawTextW) drawText;
+    decltype(&GetClassInfoW) getClassInfo;
+    decltype(&CreateFontW) createFont;
+};
+
+WideFunctions g_wide;
+bool g_decided;
+bool g_unicode;
+
+template <class T>
+bool Look(HMODULE module, const char* name, T& function) {
+    function = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return function != nullptr;
+}
+
+bool LookUpWideFunctions() {
+    HMODULE user = GetModuleHandleA("user32.dll");
+    HMODULE gdi = GetModuleHandleA("gdi32.dll");
+    if (!user || !gdi) return false;
+    WideFunctions& w = g_wide;
+    return Look(user, "RegisterClassW", w.registerClass) && Look(user, "CreateWindowExW", w.createWindowEx) &&
+           Look(user, "DefWindowProcW", w.defWindowProc) &&
+           Look(user, "DialogBoxIndirectParamW", w.dialogBoxIndirectParam) &&
+           Look(user, "GetMessageW", w.getMessage) && Look(user, "PeekMessageW", w.peekMessage) &&
+           Look(user, "DispatchMessageW", w.dispatchMessage) && Look(user, "IsDialogMessageW", w.isDialogMessage) &&
+           Look(user, "SendMessageW", w.sendMessage) && Look(user, "SetWindowTextW", w.setWindowText) &&
+           Look(user, "GetWindowTextW", w.getWindowText) && Look(user, "DrawTextW", w.drawText) &&
+           Look(user, "GetClassInfoW", w.getClassInfo) && Look(gdi, "CreateFontW", w.createFont);
+}
+
+UINT CodePageOf(TextSource source) {
+    return source == TextSource::kProgram ? CodePage::kShiftJis : CP_ACP;
+}
+
+// A text as UTF-16 (Unicode windows) or as the bytes it is made of.
+class Converted {
+public:
+    explicit Converted(const ShownText& text) {
+        for (int i = 0; i < text.RunCount(); ++i) {
+            const TextRun& run = text.Run(i);
+            if (g_unicode) {
+                int room = kShownCapacity - 1 - length_;
+                int got = MultiByteToWideChar(CodePageOf(run.source), 0, run.bytes, static_cast<int>(run.length),
+                                              wide_ + length_, room);
+                length_ += got > 0 ? got : 0;
+            } else {
+                int take = static_cast<int>(run.length);
+                if (take > kShownCapacity - 1 - length_) take = kShownCapacity - 1 - length_;
+                memcpy(bytes_ + length_, run.bytes, static_cast<size_t>(take));
+                length_ += take;
+            }
+        }
+        wide_[length_] = L'\0';
+        bytes_[length_] = '\0';
+    }
+    const WCHAR* Wide() const { return wide_; }
+    const char* Bytes() const { return bytes_; }
+    int Length() const { return length_; }
+
+private:
+    WCHAR wide_[kShownCapacity];
+    char bytes_[kShownCapacity];
+    int length_ = 0;
+};
+
+// Class names are ASCII.
+struct WideName {
+    explicit WideName(const char* name) {
+        size_t i = 0;
+        for (; name && name[i] != '\0' && i + 1 < sizeof text / sizeof text[0]; ++i) text[i] = name[i];
+        text[i] = L'\0';
+    }
+    WCHAR text[64];
+};
+
+}  // namespace
+
+bool UnicodeWindows() {
+    if (!g_decided) {
+        g_decided = true;
+        // Asked of the functions themselves, not of the version: Windows 98
+        // exports them as stubs, and a newer system in 98 compatibility mode
+        // reports 98 while it has them.
+        WNDCLASSW button;
+        g_unicode = IsValidCodePage(CodePage::kShiftJis) && LookUpWideFunctions() &&
+                    g_wide.getClassInfo(nullptr, L"BUTTON", &button);
+    }
+    return g_unicode;
+}
+
+bool RegisterWindowClass(const WNDCLASSA& wc) {
+    if (!UnicodeWindows()) return RegisterClassA(&wc) != 0;
+    WideName name(wc.lpszClassName);
+    WNDCLASSW wide = {};
+    wide.style = wc.style;
+    wide.lpfnWndProc = wc.lpfnWndProc;
+    wide.hInstance = wc.hInstance;
+    wide.hIcon = wc.hIcon;
+    wide.hCursor = wc.hCursor;
+    wide.hbrBackground = wc.hbrBackground;
+    wide.lpszClassName = name.text;
+    return g_wide.registerClass(&wide) != 0;
+}
+
+HWND CreateTextWindow(DWORD exStyle, const char* className, const ShownText& text, DWORD style, int x, int y,
+                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param) {
+    Converted caption(text);
+    if (!UnicodeWindows()) {
+        return CreateWindowExA(exStyle, className, caption.Bytes(), style, x, y, width, height, parent, menu,
+                               instance, param);
+    }
+    WideName name(className);
+    return g_wide.createWindowEx(exStyle, name.text, caption.Wide(), style, x, y, width, height, parent, menu,
+                                 instance, param);
+}
+
+LRESULT DefaultWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (UnicodeWindows()) return g_wide.defWindowProc(window, message, wParam, lParam);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+INT_PTR ShowDialogFromTemplate(HINSTANCE instance, const DLGTEMPLATE* form, HWND owner, DLGPROC proc,
+                               LPARAM param) {
+    if (UnicodeWindows()) return g_wide.dialogBoxIndirectParam(instance, form, owner, proc, param);
+    return DialogBoxIndirectParamA(instance, form, owner, proc, param);
+}
+
+BOOL GetNextMessage(MSG& msg) {
+    return UnicodeWindows() ? g_wide.getMessage(&msg, nullptr, 0, 0) : GetMessageA(&msg, nullptr, 0, 0);
+}
+
+BOOL PeekNextMessage(MSG& msg) {
+    return UnicodeWindows() ? g_wide.peekMessage(&msg, nullptr, 0, 0, PM_REMOVE)
+                            : PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+}
+
+void DispatchWindowMessage(const MSG& msg) {
+    if (UnicodeWindows()) g_wide.dispatchMessage(&msg);
+    else DispatchMessageA(&msg);
+}
+
+bool IsDialogMessageOf(HWND dialog, MSG& msg) {
+    return (UnicodeWindows() ? g_wide.isDialogMessage(dialog, &msg) : IsDialogMessageA(dialog, &msg)) != FALSE;
+}
+
+void SetShownText(HWND window, const ShownText& text) {
+    Converted shown(text);
+    if (UnicodeWindows()) g_wide.setWindowText(window, shown.Wide());
+    else SetWindowTextA(window, shown.Bytes());
+}
+
+LRESULT AddShownItem(HWND list, UINT message, const ShownText& item) {
+    Converted shown(item);
+    if (UnicodeWindows()) return g_wide.sendMessage(list, message, 0, reinterpret_cast<LPARAM>(shown.Wide()));
+    return SendMessageA(list, message, 0, reinterpret_cast<LPARAM>(shown.Bytes()));
+}
+
+ReadStatus ReadSystemText(HWND window, char* out, size_t capacity) {
+    if (capacity == 0) return ReadStatus::kTooLong;
+    out[0] = '\0';
+    if (!UnicodeWindows()) {
+        // The field holds the system's bytes already; one more than fits
+        // tells a cut.
+        char text[kShownCapacity];
+        int length = GetWindowTextA(window, text, sizeof text);
+        if (length < 0 || static_cast<size_t>(length) >= capacity) return ReadStatus::kTooLong;
+        memcpy(out, text, static_cast<size_t>(length) + 1);
+        return ReadStatus::kOk;
+    }
+    WCHAR typed[kShownCapacity];
+    int length = g_wide.getWindowText(window, typed, kShownCapacity);
+    if (length <= 0) return ReadStatus::kOk;
+    // A character the code page lacks would come back as "?" or as a
+    // look-alike ("A" for "Ā"): only a text that converts back to itself
+    // names the folder the user typed.
+    BOOL lossy = FALSE;
+    int bytes = WideCharToMultiByte(CP_ACP, 0, typed, length, nullptr, 0, nullptr, &lossy);
+    if (bytes <= 0 || lossy) return ReadStatus::kNotInCodePage;
+    if (static_cast<size_t>(bytes) >= capacity) return ReadStatus::kTooLong;
+    WideCharToMultiByte(CP_ACP, 0, typed, length, out, bytes, nullptr, nullptr);
+    out[bytes] = '\0';
+    WCHAR back[kShownCapacity];
+    int backLength = MultiByteToWideChar(CP_ACP, 0, out, bytes, back, kShownCapacity);
+    if (backLength != length || memcmp(back, typed, sizeof typed[0] * static_cast<size_t>(length)) != 0) {
+        out[0] = '\0';
+        return ReadStatus::kNotInCodePage;
+    }
+    return ReadStatus::kOk;
+}
+
+int DrawShownText(HDC dc, const ShownText& text, RECT& rect, UINT format) {
+    Converted shown(text);
+    if (UnicodeWindows()) return g_wide.drawText(dc, shown.Wide(), shown.Length(), &rect, format);
+    return DrawTextA(dc, shown.Bytes(), shown.Length(), &rect, format);
+}
+
+SIZE MeasureShownText(HDC dc, const ShownText& text) {
+    Converted shown(text);
+    SIZE size = {};
+    if (UnicodeWindows()) GetTextExtentPoint32W(dc, shown.Wide(), shown.Length(), &size);
+    else GetTextExtentPoint32A(dc, shown.Bytes(), shown.Length(), &size);
+    return size;
+}
+
+void DrawShownTextAt(HDC dc, int x, int y, const ShownText& text) {
+    Converted shown(text);
+    if (UnicodeWindows()) TextOutW(dc, x, y, shown.Wide(), shown.Length());
+    else TextOutA(dc, x, y, shown.Bytes(), shown.Length());
+}
+
+void DrawListItem(HDC dc, HWND list, UINT item, int x, int y) {
+    if (UnicodeWindows()) {
+        WCHAR text[kShownCapacity];
+        if (g_wide.sendMessage(list, LB_GETTEXTLEN, item, 0) >= kShownCapacity) return;
+        LRESULT length = g_wide.sendMessage(list, LB_GETTEXT, item, reinterpret_cast<LPARAM>(text));
+        if (length > 0) TextOutW(dc, x, y, text, static_cast<int>(length));
+        return;
+    }
+    char text[kShownCapacity];
+    if (SendMessageA(list, LB_GETTEXTLEN, item, 0) >= kShownCapacity) return;
+    LRESULT length = SendMessageA(list, LB_GETTEXT, item, reinterpret_cast<LPARAM>(text));
+    if (length > 0) TextOutA(dc, x, y, text, static_cast<int>(length));
+}
+
+HFONT CreateProgramFont(int height) {
+    if (!UnicodeWindows()) {
+        return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, names::kFontFace);
+    }
+    // The face name is the program's own text: read in the system's code
+    // page it would name no font on a system of another language.
+    Converted face(ShownText(names::kFontFace));
+    return g_wide.createFont(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.Wide());
+}
