@@ -128,9 +128,9 @@ void PickerOpensAtCurrentFolderAndCancelChangesNothing() {
     ExitsWithZero(app);
 }
 
-void MarkerFolderIsStored(const std::string& typed, const std::string& stored) {
+void MarkerFolderIsStored(const std::string& typed, const std::string& stored, const std::string& cwd = "") {
     upd::Running app;
-    Start(app);
+    Start(app, cwd.empty() ? gWork + "\\cwd" : cwd);
     HWND locate = app.WaitLocateDialog();
     HWND picker = upd::PickAndAccept(app, locate, typed);
     Require(drv::WaitGone(picker), "picker stayed up");
@@ -393,8 +393,20 @@ void ChangedDestinationIsUpdated() {
     Require(!drv::FileExists(before + "\\" + names::kTargetFile), "old folder updated");
 }
 
+// A ".." typed under a folder whose name ends in a byte that is a lead byte
+// in CP932 ("à" is 0xE0 in code page 1252) climbs one folder, no more: the
+// separator after it is a separator on this system. The picker opens at
+// "Jeux à", where the typed name starts.
+void DotDotUnderWesternLetterClimbsOneFolder() {
+    if (!upd::WesternSystem()) check::Skip("needs a Western system (code page 1252)");
+    std::string game = GameFolder(u8"Jeux à\\Vesperlin");
+    MakeFolder(gWork + u8"\\Jeux à\\sub");
+    GameFolder("Vesperlin");  // where a swallowed separator would lead
+    MarkerFolderIsStored("sub\\..\\Vesperlin", game + "\\", gWork + u8"\\Jeux à");
+}
+
 void Snap(HWND window, const std::string& name) {
-    Require(upd::Snap(window, name), "cannot save " + name);
+    Require(upd::Snap(window, upd::ShotName(name)), "cannot save " + name);
 }
 
 void Screenshots() {
@@ -443,6 +455,7 @@ int main(int argc, char** argv) {
         {"dialog-frame-keys-and-owner", DialogFrameKeysAndOwner},
         {"moved-dialog-centred-again", MovedDialogIsCentredAgain},
         {"changed-destination-is-updated", ChangedDestinationIsUpdated},
+        {"dot-dot-under-a-western-letter-climbs-one-folder", DotDotUnderWesternLetterClimbsOneFolder},
         {"screenshots", Screenshots},
     };
     int failed = check::Run(argc, argv, table, [&root](const std::string& name) {

@@ -72,7 +72,7 @@ void CaptionSizeAndPlace() {
     int off = 0;
     for (uint32_t p : face.pixels) off += p != rgb;
     ExpectEq(off, 0, "pixels between the banner and the buttons not in the button-face colour");
-    upd::Snap(app.main, "main-window");
+    upd::Snap(app.main, upd::ShotName("main-window"));
     ExpectEq(upd::Quit(app), 0L, "exit code after the quit button");
 }
 

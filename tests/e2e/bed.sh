@@ -9,6 +9,8 @@
 #   BED_DISPLAY=user  use the caller's $DISPLAY instead of a private Xvfb
 #   BED_REUSE=1  keep a prefix already in BED_DIR instead of making it anew
 #   BED_WOW64=1  the bed runs 32-bit programs too (see bed_flavour)
+#   BED_LANG     the locale of the bed's Wine processes (default ja_JP.UTF-8,
+#                code page 932; en_US.UTF-8 gives a Western system, 1252)
 #   BED_CACHE    where the pristine prefixes are kept
 #                (default ${XDG_CACHE_HOME:-~/.cache}/vesperlin-bed)
 #
@@ -17,17 +19,19 @@
 # build, the fonts and the code below that fills a fresh prefix; a missing or
 # stale one is made again (see bed_cached_prefix).
 
-# Wine through a wrapper that gives its processes the Japanese locale: the
+# Wine through a wrapper that gives its processes the bed's locale: the
 # shells around it keep their own, so no shell warns about a locale that is
-# not there (yet).
-BED_WINE64=${BED_WINE64:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine-ja}
+# not there (yet). The locale is the processes' own, not the prefix's: one
+# pristine prefix serves every locale.
+BED_WINE64=${BED_WINE64:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine-locale}
+export BED_LANG=${BED_LANG:-ja_JP.UTF-8}
 BED_SCREEN=${BED_SCREEN:-1024x768}
 BED_CACHE=${BED_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vesperlin-bed}
 
 bed_log() { printf 'bed: %s\n' "$*" >&2; }
 
-# Every program the bed starts sees the same Japanese system: code page 932
-# (wine-ja), no debug chatter, and no Mono or Gecko installer popping up.
+# Every program the bed starts sees the same system: the bed's locale
+# (wine-locale), no debug chatter, and no Mono or Gecko installer popping up.
 bed_env() {
     export WINEPREFIX="$BED_DIR/prefix"
     export WINEARCH=win64
@@ -151,6 +155,7 @@ bed_cached_prefix() {
         tmp=$(mktemp -d "$BED_CACHE/.making.XXXXXX") || exit 1
         bed_log "making the pristine prefix $name (once per machine)"
         export WINEPREFIX=$tmp
+        export BED_LANG=ja_JP.UTF-8  # the same prefix whichever bed makes it
         if ! bed_fresh_prefix; then
             "$WINESERVER" -k 2>/dev/null
             rm -rf "$tmp" "$tmp.log"

@@ -45,6 +45,14 @@ std::string ErrorText(const char* pattern, const std::string& arg) {
     return drv::Fill(drv::FromCp932(pattern), arg) + ".";
 }
 
+bool WesternSystem() {
+    return GetACP() == 1252;
+}
+
+std::string ShotName(const std::string& name) {
+    return WesternSystem() ? name + "-en" : name;
+}
+
 bool MakeFlippedCopy(const std::string& from, const std::string& to) {
     std::string exe;
     std::string payload;

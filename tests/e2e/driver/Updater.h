@@ -26,6 +26,10 @@ std::string TitleOf(const std::string& name);
 // An error message (a pattern of resources/Texts.h) as the default error
 // display shows it.
 std::string ErrorText(const char* pattern, const std::string& arg = "");
+// The system's ANSI code page is a Western one (1252), not Japanese.
+bool WesternSystem();
+// name, or name-en on a Western system: the screenshots of both beds side by side.
+std::string ShotName(const std::string& name);
 
 // Writes updater to as a copy of updater from with one literal byte of the
 // coded stream in its EXE container flipped, about halfway through: it still
