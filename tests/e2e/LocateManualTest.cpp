@@ -57,6 +57,12 @@ void Start(upd::Running& app, const std::string& cwd = gWork + "\\cwd") {
     Require(upd::Launch(upd::UpdaterPath("Setup"), app, cwd), "cannot start Setup.exe");
 }
 
+// Started with no folder known: the locate dialog, at its first showing.
+HWND StartToLocateDialog(upd::Running& app, const std::string& cwd = gWork + "\\cwd") {
+    Start(app, cwd);
+    return app.WaitLocateDialog();
+}
+
 // Started with the record pointing at a game folder: the main window, and
 // the locate dialog opened from it.
 HWND StartToMainWindow(upd::Running& app, const std::string& record) {
@@ -105,8 +111,7 @@ void FirstStartExitEndsProgram(bool closeBox) {
 
 void PickerOpensAtCurrentFolderAndCancelChangesNothing() {
     upd::Running app;
-    Start(app);
-    HWND locate = app.WaitLocateDialog();
+    HWND locate = StartToLocateDialog(app);
     HWND picker = upd::OpenPicker(app, locate);
     std::string field = TextOf(GetDlgItem(picker, kIdPickerName));
     Require(CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, drv::Wide(field).c_str(), -1,
@@ -130,8 +135,7 @@ void PickerOpensAtCurrentFolderAndCancelChangesNothing() {
 
 void MarkerFolderIsStored(const std::string& typed, const std::string& stored, const std::string& cwd = "") {
     upd::Running app;
-    Start(app, cwd.empty() ? gWork + "\\cwd" : cwd);
-    HWND locate = app.WaitLocateDialog();
+    HWND locate = StartToLocateDialog(app, cwd.empty() ? gWork + "\\cwd" : cwd);
     HWND picker = upd::PickAndAccept(app, locate, typed);
     Require(drv::WaitGone(picker), "picker stayed up");
     Require(drv::WaitGone(locate), "locate dialog stayed up; shown: " + app.Shown());
@@ -154,8 +158,7 @@ void DriveRootIsStoredWithOneMoreSeparatorAndUpdated() {
     } cleanup{marker, game};
     Require(drv::WriteWholeFile(marker, "marker"), "cannot write " + marker);
     upd::Running app;
-    Start(app);
-    HWND locate = app.WaitLocateDialog();
+    HWND locate = StartToLocateDialog(app);
     HWND picker = upd::PickAndAccept(app, locate, "C:\\");
     Require(drv::WaitGone(picker), "picker stayed up");
     Require(drv::WaitGone(locate), "locate dialog stayed up");
@@ -188,8 +191,7 @@ void RelativeNameIsTakenFromTheShownFolder() {
     std::string wanted = GameFolder("cwd\\shown\\rel");
     GameFolder("cwd\\rel");  // where the process's current folder would lead
     upd::Running app;
-    Start(app);
-    HWND locate = app.WaitLocateDialog();
+    HWND locate = StartToLocateDialog(app);
     HWND picker = upd::OpenPicker(app, locate);
     // cwd's subfolders in name order, "rel" then "shown": open the last.
     ChooseLastSubfolder(picker, gWork + "\\cwd", LBN_DBLCLK, gWork + "\\cwd\\shown");
@@ -204,8 +206,7 @@ void RelativeNameIsTakenFromTheShownFolder() {
 
 void FolderWithoutMarkerFileStoresNothing(const std::string& folder) {
     upd::Running app;
-    Start(app);
-    HWND locate = app.WaitLocateDialog();
+    HWND locate = StartToLocateDialog(app);
     HWND picker = upd::PickAndAccept(app, locate, folder);
     Require(drv::WaitGone(picker), "picker stayed up");
     app.ExpectOnly({locate}, "after a folder without the marker");
@@ -216,8 +217,7 @@ void FolderWithoutMarkerFileStoresNothing(const std::string& folder) {
 void NewFolderIsCreatedOnYesButNotStored() {
     std::string folder = gWork + u8"\\new\\deeper\\新規表";  // 表 ends in 0x5C in CP932
     upd::Running app;
-    Start(app);
-    HWND locate = app.WaitLocateDialog();
+    HWND locate = StartToLocateDialog(app);
     const std::string confirm = FromCp932(texts::kConfirmCaption);
 
     // "No" keeps the picker open and creates nothing.
@@ -241,8 +241,7 @@ void NewFolderIsCreatedOnYesButNotStored() {
 
 void EmptyPathShowsCannotCreate() {
     upd::Running app;
-    Start(app);
-    HWND locate = app.WaitLocateDialog();
+    HWND locate = StartToLocateDialog(app);
     HWND picker = upd::PickAndAccept(app, locate, "");
     HWND ask = app.WaitFor(names::kMessageDialogClass, FromCp932(texts::kConfirmCaption));
     upd::Answer(ask, texts::kButtonYes);
@@ -265,8 +264,7 @@ void EmptyPathShowsCannotCreate() {
 
 void HelpExplainsAndDriveListOpensItsRoot() {
     upd::Running app;
-    Start(app);
-    HWND locate = app.WaitLocateDialog();
+    HWND locate = StartToLocateDialog(app);
     HWND picker = upd::OpenPicker(app, locate);
     drv::Press(picker, kIdPickerHelp);
     HWND help = app.WaitFor(names::kMessageDialogClass, FromCp932(texts::kInfoCaption));
@@ -294,8 +292,7 @@ void KeyboardOpensFoldersAndEscCancels() {
     MakeFolder(gWork + "\\cwd\\a\\inner1");
     MakeFolder(gWork + "\\cwd\\a\\inner2");
     upd::Running app;
-    Start(app);
-    HWND locate = app.WaitLocateDialog();
+    HWND locate = StartToLocateDialog(app);
     HWND picker = upd::OpenPicker(app, locate);
     SetForegroundWindow(picker);
     Sleep(300);
@@ -416,8 +413,7 @@ void Screenshots() {
     Require(drv::WriteWholeFile(games + "\\Vesperlin\\MG_DATA.MBL", "marker"), "cannot write the marker");
     MakeFolder(games + "\\Other");
     upd::Running app;
-    Start(app, games);
-    HWND locate = app.WaitLocateDialog();
+    HWND locate = StartToLocateDialog(app, games);
     Snap(locate, "locate-dialog");
     HWND picker = upd::OpenPicker(app, locate);
     ChooseLastSubfolder(picker, games, LBN_SELCHANGE, games + "\\Vesperlin");

@@ -48,9 +48,13 @@ void ExpectIdle(HWND dialog, const std::string& when) {
            when + ": other buttons enabled");
 }
 
-// Waits for the search's progress line to name a folder under folder.
-bool WaitProgressUnder(HWND dialog, const std::string& folder) {
-    return WaitUntil([&] { return ProgressLine(dialog).rfind(Progress(folder), 0) == 0; }, 20000);
+// Starts a search and waits for its progress line to name a folder under folder.
+HWND SearchUntilUnder(upd::Running& app, const std::string& folder) {
+    HWND dialog = StartToLocateDialog(app, "Setup");
+    drv::Click(Button(dialog, kIdLocateButton1));
+    Expect(WaitUntil([&] { return ProgressLine(dialog).rfind(Progress(folder), 0) == 0; }, 20000),
+           "progress under " + folder + " (read " + ProgressLine(dialog) + ")");
+    return dialog;
 }
 
 void ExpectNotFoundBox(const upd::Running& app, const std::string& when) {
@@ -161,10 +165,8 @@ void NotFound(const std::string& updater) {
 // and finds a marker put meanwhile in the root of folder's drive.
 void Stop(const std::string& folder, bool queuedClick) {
     upd::Running app;
-    HWND dialog = StartToLocateDialog(app, "Setup");
+    HWND dialog = SearchUntilUnder(app, folder);
     HWND search = Button(dialog, kIdLocateButton1);
-    drv::Click(search);
-    Expect(WaitProgressUnder(dialog, folder), "progress under " + folder + " (read " + ProgressLine(dialog) + ")");
     check::ExpectEq(TextOf(search), FromCp932(texts::kStopSearch), "search button");
     Expect(!IsWindowEnabled(Button(dialog, kIdLocateButton2)) && !IsWindowEnabled(Button(dialog, kIdLocateButton3)),
            "other buttons disabled");
@@ -196,9 +198,7 @@ void Stop(const std::string& folder, bool queuedClick) {
 // stored all the same and the program stays.
 void CloseBox(const std::string& folder, const std::string& record) {
     upd::Running app;
-    HWND dialog = StartToLocateDialog(app, "Setup");
-    drv::Click(Button(dialog, kIdLocateButton1));
-    Expect(WaitProgressUnder(dialog, folder), "progress under " + folder);
+    HWND dialog = SearchUntilUnder(app, folder);
     DWORD start = GetTickCount();
     drv::Close(dialog);
     bool sawBox = false;
@@ -222,9 +222,7 @@ void CloseBox(const std::string& folder, const std::string& record) {
 // ends the search without the box, and the program ends.
 void QuitMessage(const std::string& folder) {
     upd::Running app;
-    HWND dialog = StartToLocateDialog(app, "Setup");
-    drv::Click(Button(dialog, kIdLocateButton1));
-    Expect(WaitProgressUnder(dialog, folder), "progress under " + folder);
+    HWND dialog = SearchUntilUnder(app, folder);
     PostThreadMessageA(GetWindowThreadProcessId(dialog, nullptr), WM_QUIT, 0, 0);
     bool sawBox = false;
     bool exited = WaitUntil([&] {
@@ -241,9 +239,7 @@ void QuitMessage(const std::string& folder) {
 // "&" of its folder shows as it is.
 void Screenshot(const std::string& folder) {
     upd::Running app;
-    HWND dialog = StartToLocateDialog(app, "Setup");
-    drv::Click(Button(dialog, kIdLocateButton1));
-    Expect(WaitProgressUnder(dialog, folder), "progress under " + folder);
+    HWND dialog = SearchUntilUnder(app, folder);
     LONG_PTR style = GetWindowLongPtrA(GetDlgItem(dialog, kIdLocateLabel6), GWL_STYLE);
     Expect((style & SS_NOPREFIX) != 0, "progress line shows & as it is");
     Expect(upd::Snap(dialog, upd::ShotName("search")), "screenshot taken");

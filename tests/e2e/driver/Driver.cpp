@@ -371,8 +371,7 @@ void Settle(HWND window) {
 bool SaveBmp(const Image& image, const std::string& path) {
     FILE* file = _wfopen(Wide(path).c_str(), L"wb");
     if (!file) return false;
-    const int rowBytes = (image.width * 3 + 3) & ~3;
-    const uint32_t dataBytes = static_cast<uint32_t>(rowBytes) * image.height;
+    const uint32_t dataBytes = static_cast<uint32_t>(image.pixels.size() * 4);
     BITMAPFILEHEADER fileHeader = {};
     fileHeader.bfType = 0x4D42;
     fileHeader.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
@@ -380,23 +379,14 @@ bool SaveBmp(const Image& image, const std::string& path) {
     BITMAPINFOHEADER header = {};
     header.biSize = sizeof header;
     header.biWidth = image.width;
-    header.biHeight = image.height;  // bottom row first, as every reader expects
+    header.biHeight = -image.height;  // top row first, as the pixels are
     header.biPlanes = 1;
-    header.biBitCount = 24;
+    header.biBitCount = 32;
     header.biCompression = BI_RGB;
     header.biSizeImage = dataBytes;
     fwrite(&fileHeader, sizeof fileHeader, 1, file);
     fwrite(&header, sizeof header, 1, file);
-    std::vector<unsigned char> row(static_cast<size_t>(rowBytes), 0);
-    for (int y = image.height - 1; y >= 0; --y) {
-        for (int x = 0; x < image.width; ++x) {
-            uint32_t c = image.At(x, y);
-            row[x * 3] = static_cast<unsigned char>(Blue(c));
-            row[x * 3 + 1] = static_cast<unsigned char>(Green(c));
-            row[x * 3 + 2] = static_cast<unsigned char>(Red(c));
-        }
-        fwrite(row.data(), 1, row.size(), file);
-    }
+    fwrite(image.pixels.data(), 4, image.pixels.size(), file);
     return fclose(file) == 0;
 }
 
@@ -430,18 +420,18 @@ int CaptionIconPixels(HWND window, uint32_t colour) {
 namespace {
 
 constexpr char kRecordKey[] = "Software\\Brackwen\\KESTRAVON";
-constexpr char kRecordValue[] = "GameDir";
 
-bool SetRecordValue(DWORD type, const void* data, DWORD size) {
+// A wide string is stored as it is; an ANSI one ("A") the way the updater
+// stores its own: converted with the system's code page when it is a string.
+template <class SetValue>
+bool SetRecordValue(SetValue set) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)) {
         return false;
     }
-    bool ok = RegSetValueExA(key, kRecordValue, 0, type, static_cast<const BYTE*>(data), size) ==
-              ERROR_SUCCESS;
+    LONG status = set(key);
     RegCloseKey(key);
-    return ok;
+    return status == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -451,35 +441,30 @@ bool ClearRecord() {
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
+bool SetRecordRaw(DWORD type, const std::string& bytes) {
+    return SetRecordValue([&](HKEY key) {
+        return RegSetValueExA(key, "GameDir", 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                              static_cast<DWORD>(bytes.size()));
+    });
+}
+
 bool SetRecordString(const std::string& value) {
     std::wstring wide = Wide(value);
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    bool ok = RegSetValueExW(key, L"GameDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
-                             static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return ok;
+    return SetRecordValue([&](HKEY key) {
+        return RegSetValueExW(key, L"GameDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                              static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+    });
 }
 
 bool SetRecordDword(DWORD value) {
-    return SetRecordValue(REG_DWORD, &value, sizeof value);
-}
-
-bool SetRecordRaw(DWORD type, const std::string& bytes) {
-    return SetRecordValue(type, bytes.data(), static_cast<DWORD>(bytes.size()));
+    return SetRecordRaw(REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof value));
 }
 
 std::string ReadRecord() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
     wchar_t data[2048] = {};
     DWORD size = sizeof data - sizeof data[0];
-    DWORD type = 0;
-    LONG status = RegQueryValueExW(key, L"GameDir", nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
+    LONG status = RegGetValueW(HKEY_CURRENT_USER, Wide(kRecordKey).c_str(), L"GameDir", RRF_RT_ANY | RRF_NOEXPAND,
+                               nullptr, data, &size);
     return status == ERROR_SUCCESS ? Utf8(data) : std::string();
 }
 
@@ -560,13 +545,8 @@ void RemoveTree(const std::string& path) {
 }
 
 bool FreshFolder(const std::string& folder) {
-    for (const std::string& name : ListFolder(folder)) {
-        std::wstring path = Wide(folder + "\\" + name);
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-    }
-    CreateDirectoryW(Wide(folder).c_str(), nullptr);
-    return IsFolder(folder) && ListFolder(folder).empty();
+    RemoveTree(folder);
+    return MakeFolder(folder);
 }
 
 std::string Listing(const std::string& folder) {

@@ -150,7 +150,7 @@ bool IsFolder(const std::string& path);
 bool MakeFolder(const std::string& path);
 // Removes the folder and everything in it.
 void RemoveTree(const std::string& path);
-// Makes an empty folder (removing what was there, files one level deep).
+// Makes an empty folder, removing what was there.
 bool FreshFolder(const std::string& folder);
 // Names in a folder, "." and ".." left out, in the order the system lists them.
 std::vector<std::string> ListFolder(const std::string& folder);

@@ -109,7 +109,6 @@ std::string OldGame() {
 
 std::string MakeGameFolder(const std::string& name, const std::string& root) {
     std::string folder = (root.empty() ? Env("E2E_WORK") : root) + "\\" + name;
-    drv::MakeFolder(folder);
     drv::FreshFolder(folder);
     std::string old;
     drv::ReadWholeFile(OldGame(), old);
