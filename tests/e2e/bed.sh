@@ -56,7 +56,7 @@ bed_start_display() {
 # display of the process that starts its desktop, so switch with
 # bed_restart_server. Not in a $(...): the pid must reach bed_down.
 bed_xvfb() {
-    local fifo="$BED_DIR/xvfb.fd" n= unix
+    local fifo="$BED_DIR/xvfb.fd" n="" unix
     # Some Xvfb builds refuse "-nolisten unix"; then with the socket.
     for unix in "-nolisten unix" ""; do
         rm -f "$fifo"
