@@ -286,7 +286,7 @@ const std::vector<Search>& Searches() {
         // Found behind a cycle: stored by its own path, not by one through the links.
         {"a marker behind a cycle of folder links is stored by its own path",
          {"file e/zz/MG_DATA.MBL", "link e/loop/back .."}, [](const std::string& u) { Find(u, "E:\\zz\\"); }, true},
-        // "ü" is 0xFC in code page 1252, a lead byte in CP932: the "\\" after
+        // "ü" is 0xFC in code page 1252, a lead byte in CP932: the "\" after
         // it is a separator all the same.
         {"marker under a folder whose name ends in a Western letter is found and stored",
          {u8"file d/Spiele/Jürgen/Vesperlin/MG_DATA.MBL"},
