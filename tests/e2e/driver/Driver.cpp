@@ -28,40 +28,22 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
     }
 }
 
-Process::Process(Process&& other) noexcept : handle_(other.handle_), id_(other.id_) {
-    other.handle_ = nullptr;
-}
-
-Process& Process::operator=(Process&& other) noexcept {
-    if (this != &other) {
-        if (handle_) CloseHandle(handle_);
-        handle_ = other.handle_;
-        id_ = other.id_;
-        other.handle_ = nullptr;
-    }
-    return *this;
-}
-
-Process::~Process() {
-    if (handle_) CloseHandle(handle_);
-}
-
 long Process::WaitExit(int timeoutMs) const {
     if (!handle_) return -1;
-    if (WaitForSingleObject(handle_, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) return -1;
+    if (WaitForSingleObject(handle_.get(), static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) return -1;
     DWORD code = 0;
-    GetExitCodeProcess(handle_, &code);
+    GetExitCodeProcess(handle_.get(), &code);
     return static_cast<long>(code);
 }
 
 bool Process::Running() const {
-    return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT;
+    return handle_ && WaitForSingleObject(handle_.get(), 0) == WAIT_TIMEOUT;
 }
 
 void Process::Kill() const {
     if (Running()) {
-        TerminateProcess(handle_, 99);
-        WaitForSingleObject(handle_, 5000);
+        TerminateProcess(handle_.get(), 99);
+        WaitForSingleObject(handle_.get(), 5000);
     }
 }
 
@@ -121,7 +103,7 @@ Process Start(const std::string& exe, const std::string& currentDir, const std::
     if (CreateProcessW(Wide(exe).c_str(), &commandLine[0], nullptr, nullptr, output != INVALID_HANDLE_VALUE, 0,
                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
         CloseHandle(info.hThread);
-        process.handle_ = info.hProcess;
+        process.handle_.reset(info.hProcess, CloseHandle);
         process.id_ = info.dwProcessId;
     }
     if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
@@ -156,23 +138,7 @@ void SetText(HWND control, const std::string& text) {
 
 namespace {
 
-struct TopSearch {
-    DWORD pid;
-    bool visibleOnly;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectTop(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<TopSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == search->pid && (!search->visibleOnly || IsWindowVisible(window))) {
-        search->found.push_back(window);
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
+BOOL CALLBACK Collect(HWND window, LPARAM param) {
     reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
     return TRUE;
 }
@@ -180,9 +146,14 @@ BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
 }  // namespace
 
 std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly) {
-    TopSearch search{pid, visibleOnly, {}};
-    EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> all, found;
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
+    for (HWND window : all) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == pid && (!visibleOnly || IsWindowVisible(window))) found.push_back(window);
+    }
+    return found;
 }
 
 bool WaitGone(HWND window, int timeoutMs) {
@@ -191,7 +162,7 @@ bool WaitGone(HWND window, int timeoutMs) {
 
 std::vector<HWND> Children(HWND parent) {
     std::vector<HWND> found;
-    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&found));
+    EnumChildWindows(parent, Collect, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 

@@ -9,6 +9,7 @@
 #include <stdint.h>
 
 #include <functional>
+#include <memory>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -22,15 +23,9 @@ extern const int kWaitMs;
 // Polls done every few milliseconds until it holds or timeoutMs pass.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs);
 
-// A started program; closes its handles, never ends it.
+// A started program; its handle closes with the last copy, which never ends it.
 class Process {
 public:
-    Process() = default;
-    Process(Process&& other) noexcept;
-    Process& operator=(Process&& other) noexcept;
-    Process(const Process&) = delete;
-    ~Process();
-
     bool Started() const { return handle_ != nullptr; }
     DWORD Id() const { return id_; }
     // The exit code, or -1 while it still runs after timeoutMs.
@@ -41,7 +36,7 @@ public:
 
 private:
     friend Process Start(const std::string&, const std::string&, const std::string&);
-    HANDLE handle_ = nullptr;
+    std::shared_ptr<void> handle_;
     DWORD id_ = 0;
 };
 
