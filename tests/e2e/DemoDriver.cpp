@@ -6,13 +6,14 @@
 
 #include <string>
 
-#include "driver/Driver.h"
+#include "driver/Updater.h"
+#include "resources/Layouts.h"
 #include "resources/Texts.h"
 
 namespace {
 
-void Say(const std::string& cp932) {
-    printf("demo: %s\n", drv::ToUtf8(cp932).c_str());
+void Say(const std::string& text) {
+    printf("demo: %s\n", text.c_str());
     fflush(stdout);
 }
 
@@ -33,15 +34,15 @@ int main(int argc, char** argv) {
 
     // The decoder's progress dots go to a file, counted at the end.
     const std::string dots = shots + "\\decoder-stderr.txt";
-    drv::Process app = drv::Start(setup, "", dots);
-    if (!app.Started()) {
+    upd::Running app;
+    app.process = drv::Start(setup, "", dots);
+    if (!app.process.Started()) {
         Say("cannot start " + setup);
         return 1;
     }
-    HWND main = drv::WaitWindow(app.Id(), texts::kMainCaption);
+    HWND main = app.WaitWindow(kMainWindow.className);
     if (!main) {
         Say("the main window did not appear");
-        app.Kill();
         return 1;
     }
     RECT r = drv::WindowRect(main);
@@ -49,32 +50,32 @@ int main(int argc, char** argv) {
         ", " + std::to_string(r.right - r.left) + " x " + std::to_string(r.bottom - r.top));
     Snap(main, shots + "\\main-window.bmp");
 
-    HWND start = drv::FindChild(main, "Button", texts::kStartUpdate);
+    HWND start = drv::FindChild(main, "Button", drv::FromCp932(texts::kStartUpdate));
     if (!start) {
         Say("no start button");
-        app.Kill();
         return 1;
     }
-    Say(std::string("pressing [") + texts::kStartUpdate + "]");
+    Say("pressing [" + drv::FromCp932(texts::kStartUpdate) + "]");
     drv::Click(start);
 
     drv::Box box;
-    if (!drv::WaitBox(app.Id(), box, {main}, 30000)) {
+    app.main = main;
+    if (!upd::WaitBox(app, box, 30000)) {
         Say("no box after the start button");
-        app.Kill();
         return 1;
     }
     Say("box \"" + box.caption + "\": " + box.text);
     Snap(box.window, shots + "\\update-done.bmp");
-    drv::PressBoxButton(box, texts::kButtonOk);
+    drv::PressBoxButton(box, drv::FromCp932(texts::kButtonOk));
     Say("pressed [OK]");
 
-    long code = app.WaitExit();
+    long code = app.process.WaitExit();
     Say("Setup.exe ended with exit code " + std::to_string(code));
     std::string progress;
     drv::ReadWholeFile(dots, progress);
     Say("decoder progress on its standard error: \"" + progress + "\"");
     DeleteFileA(dots.c_str());
-    bool done = box.caption == texts::kInfoCaption && box.text == texts::kUpdateDone && code == 0;
+    bool done = box.caption == drv::FromCp932(texts::kInfoCaption) && box.text == drv::FromCp932(texts::kUpdateDone) &&
+                code == 0;
     return done ? 0 : 1;
 }

@@ -1,22 +1,10 @@
-// Drives the real updater under Wine through the locate dialog's manual
-// setting: starts it, finds its windows, presses their buttons and checks
-// what reached the registry and the disk.
-//
-// Runs in the bed with E2E_UPDATERS (Setup.exe is used), E2E_WORK and,
-// optionally, E2E_SHOTS, which receives locate-dialog.bmp and
-// folder-picker.bmp. Arguments pick cases by name. Every case starts from a
-// cleared record and an empty folder of its own under E2E_WORK.
-#include <windows.h>
-
-#include <stdio.h>
-#include <stdlib.h>
-
-#include <functional>
+// The locate dialog's manual setting on the real updater: its windows, their
+// buttons and keys, and what reached the registry and the disk. Every case
+// starts from a cleared record and an empty folder of its own under E2E_WORK;
+// the locate dialog and the folder picker land in E2E_SHOTS.
 #include <string>
 #include <vector>
 
-#include "driver/Check.h"
-#include "driver/Driver.h"
 #include "driver/Updater.h"
 #include "resources/Layouts.h"
 #include "resources/Names.h"
@@ -24,234 +12,136 @@
 
 namespace {
 
-constexpr int kQuietMs = 1500;  // how long "nothing is shown" is watched for
-constexpr char kMainClass[] = "TForm1";
-constexpr char kLocateClass[] = "TForm3";
-constexpr char kPickerClass[] = "#32770";
-
-check::Suite* gSuite;
-std::string gUpdater;
-std::string gRoot;  // this program's folder under E2E_WORK
-std::string gWork;  // the running case's own folder in it
-
-// Ends the case when condition fails.
-void Check(bool condition, const std::string& why) { gSuite->Require(condition, why); }
-
-using drv::ClassOf;
+using check::Require;
+using drv::FromCp932;
 using drv::ReadRecord;
 using drv::TextOf;
 
+std::string gWork;  // the running case's own folder
+
 // Entries of the picker's tree above the subfolders of path: the root and
-// each folder down to path itself (plain ASCII paths only).
+// each folder down to path itself.
 int TreeDepth(const std::string& path) {
     int separators = 0;
     for (char c : path) separators += c == '\\';
     return separators + 1;
 }
 
-bool IsFolder(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool IsFile(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 void MakeFolder(const std::string& path) {
-    for (size_t i = 3; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
-    }
-    Check(IsFolder(path), "cannot make " + path);
-}
-
-void PutFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    Check(file != INVALID_HANDLE_VALUE, "cannot write " + path);
-    DWORD written;
-    WriteFile(file, "marker", 6, &written, nullptr);
-    CloseHandle(file);
-}
-
-// Leaves nothing of an earlier run behind.
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = entry.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string child = path + "\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-            else DeleteFileA(child.c_str());
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
-    RemoveDirectoryA(path.c_str());
+    Require(drv::MakeFolder(path), "cannot make " + path);
 }
 
 // A folder that the game's installer would have filled.
 std::string GameFolder(const std::string& name) {
     std::string folder = gWork + "\\" + name;
     MakeFolder(folder);
-    PutFile(folder + "\\MG_DATA.MBL");
+    Require(drv::WriteWholeFile(folder + "\\" + names::kMarkerName, "marker"), "cannot write the marker");
     return folder;
 }
 
+void RecordEmpty() {
+    Require(ReadRecord().empty(), "record written: " + ReadRecord());
+}
+
+void RecordIs(const std::string& wanted) {
+    Require(ReadRecord() == wanted, "record holds " + ReadRecord() + ", want " + wanted);
+}
+
+void ExitsWithZero(const upd::Running& app) {
+    Require(app.WaitExit() == 0, "exit code not 0");
+}
+
 // The updater, started in cwd, its current folder, where the picker opens.
-class Updater {
-public:
-    explicit Updater(std::string cwd = gWork + "\\cwd") {
-        MakeFolder(cwd);
-        Check(bed::Launch(gUpdater, running_, cwd), "cannot start " + gUpdater);
-    }
-
-    HWND Visible(const char* windowClass, const char* caption = nullptr) const {
-        return running_.Window(windowClass, caption);
-    }
-
-    // Waits until the window shows; `forbidden` (a class) must not show meanwhile.
-    HWND WaitFor(const char* windowClass, const char* caption = nullptr, const char* forbidden = nullptr) const {
-        HWND found = nullptr;
-        drv::WaitUntil([&] {
-            if (forbidden) Check(!Visible(forbidden), std::string(forbidden) + " showed too early");
-            found = Visible(windowClass, caption);
-            Check(found || !Ended(), std::string("ended while waiting for ") + windowClass);
-            return found != nullptr;
-        });
-        Check(found != nullptr, std::string("no window ") + windowClass + " " + (caption ? caption : ""));
-        return found;
-    }
-
-    void WaitGone(HWND window, const char* what) const {
-        Check(drv::WaitGone(window), std::string(what) + " stayed up");
-    }
-
-    // Watches for a while that exactly these windows stay up, and no other.
-    void ExpectOnly(std::vector<HWND> expected, const char* what) const {
-        drv::WaitUntil([&] {
-            for (HWND window : running_.Windows()) {
-                bool known = false;
-                for (HWND e : expected) known = known || e == window;
-                Check(known, std::string(what) + ": unexpected window " + ClassOf(window) + " \"" +
-                                 TextOf(window) + "\" (" + TextOf(GetDlgItem(window, kIdMessageText)) + ")");
-            }
-            for (HWND e : expected) Check(IsWindowVisible(e), std::string(what) + ": a window went away");
-            return false;
-        }, kQuietMs);
-    }
-
-    bool Ended() const { return running_.Ended(); }
-
-    long WaitExit() const {
-        long code = running_.process.WaitExit();
-        Check(code != -1, "the updater did not end");
-        return code;
-    }
-
-private:
-    bed::Running running_;
-};
-
-// Presses a button the way a click does, without needing the window active.
-void Press(HWND window, int id) {
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+void Start(upd::Running& app, const std::string& cwd = gWork + "\\cwd") {
+    MakeFolder(cwd);
+    Require(upd::Launch(upd::UpdaterPath("Setup"), app, cwd), "cannot start Setup.exe");
 }
 
-void CloseBox(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
-
-// Presses the button of a message box that has caption.
-void Answer(HWND box, const char* caption) {
-    for (int id = kIdMessageButtonFirst; id < kIdMessageButtonFirst + 3; ++id) {
-        HWND button = GetDlgItem(box, id);
-        if (button && TextOf(button) == caption) return Press(box, id);
-    }
-    Check(false, std::string("no button ") + caption);
+// Started with no folder known: the locate dialog, at its first showing.
+HWND StartToLocateDialog(upd::Running& app, const std::string& cwd = gWork + "\\cwd") {
+    Start(app, cwd);
+    return app.WaitLocateDialog();
 }
 
-HWND OpenPicker(const Updater& updater, HWND locate) {
-    Press(locate, kIdLocateButton2);
-    return updater.WaitFor(kPickerClass, texts::kSelectCaption);
+// Started with the record pointing at a game folder: the main window, and
+// the locate dialog opened from it.
+HWND StartToMainWindow(upd::Running& app, const std::string& record) {
+    Require(drv::SetRecordString(record), "cannot set the record");
+    Start(app);
+    return app.WaitMainWindow();
 }
 
-void TypeFolder(HWND picker, const std::string& folder) {
-    HWND field = GetDlgItem(picker, kIdPickerName);
-    Check(field != nullptr, "the picker has no folder name field");
-    SendMessageTimeoutA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()), SMTO_ABORTIFHUNG, 2000,
-                        nullptr);
+HWND OpenLocateDialog(const upd::Running& app, HWND main) {
+    drv::Press(main, kIdMainButton4);
+    return app.WaitLocateDialog();
 }
 
-// Picks folder in the manual setting and presses OK.
-HWND PickAndAccept(const Updater& updater, HWND locate, const std::string& folder) {
-    HWND picker = OpenPicker(updater, locate);
-    TypeFolder(picker, folder);
-    Press(picker, IDOK);
-    return picker;
+void QuitFromMain(const upd::Running& app, HWND main) {
+    drv::Press(main, kIdMainButton3);
+    ExitsWithZero(app);
 }
 
-void QuitFromMain(const Updater& updater, HWND main) {
-    Press(main, kIdMainButton3);
-    Check(updater.WaitExit() == 0, "exit code not 0");
+void QuitFromLocate(const upd::Running& app, HWND locate) {
+    drv::Press(locate, kIdLocateButton3);
+    ExitsWithZero(app);
 }
 
-bool Centred(HWND window) {
-    RECT r;
-    GetWindowRect(window, &r);
-    int width = r.right - r.left;
-    int height = r.bottom - r.top;
-    return r.left == (GetSystemMetrics(SM_CXSCREEN) - width) / 2 &&
-           r.top == (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+void ExpectCompletionAndExit(const upd::Running& app) {
+    HWND done = app.WaitFor(names::kMessageDialogClass, FromCp932(texts::kInfoCaption));
+    Require(upd::BoxText(done) == FromCp932(texts::kUpdateDone), "no completion message");
+    upd::Answer(done, texts::kButtonOk);
+    ExitsWithZero(app);
 }
-
-// ---- scenarios ----
 
 void FirstStartExitEndsProgram(bool closeBox) {
-    Updater updater;
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption, kMainClass);
-    Check(Centred(locate), "locate dialog not centred");
-    if (closeBox) CloseBox(locate);
-    else Press(locate, kIdLocateButton3);
+    upd::Running app;
+    Start(app);
+    HWND locate = app.WaitFor(kLocateWindow.className, "", kMainWindow.className);
+    check::ExpectEq(TextOf(locate), FromCp932(texts::kLocateCaption), "caption of the locate dialog");
+    Require(drv::Centred(locate), "locate dialog not centred");
+    if (closeBox) drv::Close(locate);
+    else drv::Press(locate, kIdLocateButton3);
     drv::WaitUntil([&] {
-        Check(!updater.Visible(kMainClass), "main window showed");
-        return updater.Ended();
+        Require(!app.Window(kMainWindow.className), "main window showed");
+        return app.Ended();
     });
-    Check(updater.WaitExit() == 0, "exit code not 0");
-    Check(ReadRecord().empty(), "record written: " + ReadRecord());
+    ExitsWithZero(app);
+    RecordEmpty();
 }
 
 void PickerOpensAtCurrentFolderAndCancelChangesNothing() {
-    Updater updater;
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
-    HWND picker = OpenPicker(updater, locate);
+    upd::Running app;
+    HWND locate = StartToLocateDialog(app);
+    HWND picker = upd::OpenPicker(app, locate);
     std::string field = TextOf(GetDlgItem(picker, kIdPickerName));
-    Check(lstrcmpiA(field.c_str(), (gWork + "\\cwd").c_str()) == 0, "picker opened at " + field);
-    Check(Centred(picker), "picker not centred");
-    Press(picker, IDCANCEL);
-    updater.WaitGone(picker, "picker");
-    updater.ExpectOnly({locate}, "after cancel");
+    Require(CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, drv::Wide(field).c_str(), -1,
+                           drv::Wide(gWork + "\\cwd").c_str(), -1) == CSTR_EQUAL,
+            "picker opened at " + field);
+    Require(drv::Centred(picker), "picker not centred");
+    drv::Press(picker, IDCANCEL);
+    Require(drv::WaitGone(picker), "picker stayed up");
+    app.ExpectOnly({locate}, "after cancel");
 
     // The close box cancels too, even with a folder typed in.
-    picker = OpenPicker(updater, locate);
-    TypeFolder(picker, GameFolder("cancelled"));
-    CloseBox(picker);
-    updater.WaitGone(picker, "picker");
-    updater.ExpectOnly({locate}, "after the close box");
-    Check(ReadRecord().empty(), "record written: " + ReadRecord());
-    CloseBox(locate);
-    Check(updater.WaitExit() == 0, "exit code not 0");
+    picker = upd::OpenPicker(app, locate);
+    upd::TypeFolder(picker, GameFolder("cancelled"));
+    drv::Close(picker);
+    Require(drv::WaitGone(picker), "picker stayed up");
+    app.ExpectOnly({locate}, "after the close box");
+    RecordEmpty();
+    drv::Close(locate);
+    ExitsWithZero(app);
 }
 
-void MarkerFolderIsStoredWithOneSeparator(const std::string& typed, const std::string& stored) {
-    Updater updater;
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
-    HWND picker = PickAndAccept(updater, locate, typed);
-    updater.WaitGone(picker, "picker");
-    updater.WaitGone(locate, "locate dialog");
-    HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
-    Check(ReadRecord() == stored, "record holds " + ReadRecord() + ", want " + stored);
-    QuitFromMain(updater, main);
+void MarkerFolderIsStored(const std::string& typed, const std::string& stored, const std::string& cwd = "") {
+    upd::Running app;
+    HWND locate = StartToLocateDialog(app, cwd.empty() ? gWork + "\\cwd" : cwd);
+    HWND picker = upd::PickAndAccept(app, locate, typed);
+    Require(drv::WaitGone(picker), "picker stayed up");
+    Require(drv::WaitGone(locate), "locate dialog stayed up; shown: " + app.Shown());
+    HWND main = app.WaitMainWindow();
+    RecordIs(stored);
+    QuitFromMain(app, main);
 }
 
 // A drive root is stored as the returned "C:\" plus one more "\", and
@@ -266,20 +156,33 @@ void DriveRootIsStoredWithOneMoreSeparatorAndUpdated() {
             DeleteFileA(game.c_str());
         }
     } cleanup{marker, game};
-    PutFile(marker);
-    Updater updater;
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
-    HWND picker = PickAndAccept(updater, locate, "C:\\");
-    updater.WaitGone(picker, "picker");
-    updater.WaitGone(locate, "locate dialog");
-    HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
-    Check(ReadRecord() == "C:\\\\", "record holds " + ReadRecord() + ", want C:\\\\");
-    Press(main, kIdMainButton1);
-    HWND done = updater.WaitFor(names::kMessageDialogClass, texts::kInfoCaption);
-    Check(TextOf(GetDlgItem(done, kIdMessageText)) == texts::kUpdateDone, "no completion message");
-    Answer(done, texts::kButtonOk);
-    Check(updater.WaitExit() == 0, "exit code not 0");
-    Check(IsFile(game), "kestravon.exe not written to the root");
+    Require(drv::WriteWholeFile(marker, "marker"), "cannot write " + marker);
+    upd::Running app;
+    HWND locate = StartToLocateDialog(app);
+    HWND picker = upd::PickAndAccept(app, locate, "C:\\");
+    Require(drv::WaitGone(picker), "picker stayed up");
+    Require(drv::WaitGone(locate), "locate dialog stayed up");
+    HWND main = app.WaitMainWindow();
+    RecordIs("C:\\\\");
+    drv::Press(main, kIdMainButton1);
+    ExpectCompletionAndExit(app);
+    Require(drv::FileExists(game), "kestravon.exe not written to the root");
+}
+
+// Opens the last subfolder the picker's tree lists (the subfolders come in
+// name order after the folders above) the way a double click or a selection
+// does, and waits for the name field to show it. Wine passes owner-drawn
+// list texts across processes cut short, so the entry cannot be found by its
+// text from here.
+void ChooseLastSubfolder(HWND picker, const std::string& shown, WORD notification, const std::string& wanted) {
+    HWND tree = GetDlgItem(picker, kIdPickerTree);
+    int last = static_cast<int>(SendMessageA(tree, LB_GETCOUNT, 0, 0)) - 1;
+    Require(last == TreeDepth(shown) + 1, "the tree shows " + std::to_string(last + 1) + " entries");
+    SendMessageA(tree, LB_SETCURSEL, last, 0);
+    PostMessageA(picker, WM_COMMAND, MAKEWPARAM(kIdPickerTree, notification), reinterpret_cast<LPARAM>(tree));
+    std::string field;
+    drv::WaitUntil([&] { return (field = TextOf(GetDlgItem(picker, kIdPickerName))) == wanted; }, 3000);
+    Require(field == wanted, "the field shows " + field + ", not " + wanted);
 }
 
 // A name typed after the tree was moved into a subfolder names a folder
@@ -287,122 +190,100 @@ void DriveRootIsStoredWithOneMoreSeparatorAndUpdated() {
 void RelativeNameIsTakenFromTheShownFolder() {
     std::string wanted = GameFolder("cwd\\shown\\rel");
     GameFolder("cwd\\rel");  // where the process's current folder would lead
-    Updater updater;
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
-    HWND picker = OpenPicker(updater, locate);
+    upd::Running app;
+    HWND locate = StartToLocateDialog(app);
+    HWND picker = upd::OpenPicker(app, locate);
     // cwd's subfolders in name order, "rel" then "shown": open the last.
-    HWND tree = GetDlgItem(picker, kIdPickerTree);
-    int last = static_cast<int>(SendMessageA(tree, LB_GETCOUNT, 0, 0)) - 1;
-    Check(last == TreeDepth(gWork + "\\cwd") + 1, "the tree shows " + std::to_string(last + 1) + " entries");
-    SendMessageA(tree, LB_SETCURSEL, last, 0);
-    PostMessageA(picker, WM_COMMAND, MAKEWPARAM(kIdPickerTree, LBN_DBLCLK), reinterpret_cast<LPARAM>(tree));
-    std::string field;
-    drv::WaitUntil([&] { return (field = TextOf(GetDlgItem(picker, kIdPickerName))) == gWork + "\\cwd\\shown"; },
-                   3000);
-    Check(field == gWork + "\\cwd\\shown", "the tree did not open shown: " + field);
-    TypeFolder(picker, "rel");
-    Press(picker, IDOK);
-    updater.WaitGone(picker, "picker");
-    updater.WaitGone(locate, "locate dialog");
-    HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
-    Check(ReadRecord() == wanted + "\\", "record holds " + ReadRecord() + ", want " + wanted + "\\");
-    QuitFromMain(updater, main);
+    ChooseLastSubfolder(picker, gWork + "\\cwd", LBN_DBLCLK, gWork + "\\cwd\\shown");
+    upd::TypeFolder(picker, "rel");
+    drv::Press(picker, IDOK);
+    Require(drv::WaitGone(picker), "picker stayed up");
+    Require(drv::WaitGone(locate), "locate dialog stayed up");
+    HWND main = app.WaitMainWindow();
+    RecordIs(wanted + "\\");
+    QuitFromMain(app, main);
 }
 
 void FolderWithoutMarkerFileStoresNothing(const std::string& folder) {
-    Updater updater;
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
-    HWND picker = PickAndAccept(updater, locate, folder);
-    updater.WaitGone(picker, "picker");
-    updater.ExpectOnly({locate}, "after a folder without the marker");
-    Check(ReadRecord().empty(), "record written: " + ReadRecord());
-    Press(locate, kIdLocateButton3);
-    Check(updater.WaitExit() == 0, "exit code not 0");
+    upd::Running app;
+    HWND locate = StartToLocateDialog(app);
+    HWND picker = upd::PickAndAccept(app, locate, folder);
+    Require(drv::WaitGone(picker), "picker stayed up");
+    app.ExpectOnly({locate}, "after a folder without the marker");
+    RecordEmpty();
+    QuitFromLocate(app, locate);
 }
 
 void NewFolderIsCreatedOnYesButNotStored() {
-    std::string folder = gWork + "\\new\\deeper\\新規表";  // 表 ends in 0x5C
-    Updater updater;
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    std::string folder = gWork + u8"\\new\\deeper\\新規表";  // 表 ends in 0x5C in CP932
+    upd::Running app;
+    HWND locate = StartToLocateDialog(app);
+    const std::string confirm = FromCp932(texts::kConfirmCaption);
 
     // "No" keeps the picker open and creates nothing.
-    HWND picker = PickAndAccept(updater, locate, folder);
-    HWND ask = updater.WaitFor(names::kMessageDialogClass, texts::kConfirmCaption);
-    Check(TextOf(GetDlgItem(ask, kIdMessageText)) == texts::kCreateFolderQuestion, "wrong question");
-    Answer(ask, texts::kButtonNo);
-    updater.WaitGone(ask, "question");
-    updater.ExpectOnly({locate, picker}, "after no");
-    Check(!IsFolder(gWork + "\\new"), "created after no");
+    HWND picker = upd::PickAndAccept(app, locate, folder);
+    HWND ask = app.WaitFor(names::kMessageDialogClass, confirm);
+    Require(upd::BoxText(ask) == FromCp932(texts::kCreateFolderQuestion), "wrong question: " + upd::BoxText(ask));
+    upd::Answer(ask, texts::kButtonNo);
+    Require(drv::WaitGone(ask), "question stayed up");
+    app.ExpectOnly({locate, picker}, "after no");
+    Require(!drv::IsFolder(gWork + "\\new"), "created after no");
 
-    Press(picker, IDOK);
-    ask = updater.WaitFor(names::kMessageDialogClass, texts::kConfirmCaption);
-    Answer(ask, texts::kButtonYes);
-    updater.WaitGone(picker, "picker");
-    updater.ExpectOnly({locate}, "after yes");
-    Check(IsFolder(folder), "folder not created");
-    Check(ReadRecord().empty(), "record written: " + ReadRecord());
-    Press(locate, kIdLocateButton3);
-    Check(updater.WaitExit() == 0, "exit code not 0");
+    drv::Press(picker, IDOK);
+    ask = app.WaitFor(names::kMessageDialogClass, confirm);
+    upd::Answer(ask, texts::kButtonYes);
+    Require(drv::WaitGone(picker), "picker stayed up");
+    app.ExpectOnly({locate}, "after yes");
+    Require(drv::IsFolder(folder), "folder not created");
+    RecordEmpty();
+    QuitFromLocate(app, locate);
 }
 
 void EmptyPathShowsCannotCreate() {
-    Updater updater;
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
-    HWND picker = PickAndAccept(updater, locate, "");
-    HWND ask = updater.WaitFor(names::kMessageDialogClass, texts::kConfirmCaption);
-    Answer(ask, texts::kButtonYes);
-    updater.WaitGone(picker, "picker");
+    upd::Running app;
+    HWND locate = StartToLocateDialog(app);
+    HWND picker = upd::PickAndAccept(app, locate, "");
+    HWND ask = app.WaitFor(names::kMessageDialogClass, FromCp932(texts::kConfirmCaption));
+    upd::Answer(ask, texts::kButtonYes);
+    Require(drv::WaitGone(picker), "picker stayed up");
     HWND error = nullptr;
     drv::WaitUntil([&] {
-        HWND box = updater.Visible(names::kMessageDialogClass);
+        HWND box = app.Window(names::kMessageDialogClass);
         if (box && box != ask) error = box;
         return error != nullptr;
     });
-    Check(error != nullptr, "no error shown");
-    std::string text = TextOf(GetDlgItem(error, kIdMessageText));
-    Check(text == std::string(texts::kCannotCreateFolder) + ".", "error text: " + text);
-    Answer(error, texts::kButtonOk);
-    updater.WaitGone(error, "error box");
-    updater.ExpectOnly({locate}, "after the error");
-    Check(ReadRecord().empty(), "record written: " + ReadRecord());
-    Press(locate, kIdLocateButton3);
-    Check(updater.WaitExit() == 0, "exit code not 0");
+    Require(error != nullptr, "no error shown");
+    std::string text = upd::BoxText(error);
+    Require(text == upd::ErrorText(texts::kCannotCreateFolder), "error text: " + text);
+    upd::Answer(error, texts::kButtonOk);
+    Require(drv::WaitGone(error), "error box stayed up");
+    app.ExpectOnly({locate}, "after the error");
+    RecordEmpty();
+    QuitFromLocate(app, locate);
 }
 
 void HelpExplainsAndDriveListOpensItsRoot() {
-    Updater updater;
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
-    HWND picker = OpenPicker(updater, locate);
-    Press(picker, kIdPickerHelp);
-    HWND help = updater.WaitFor(names::kMessageDialogClass, texts::kInfoCaption);
-    Check(TextOf(GetDlgItem(help, kIdMessageText)) == texts::kSelectHelpText, "wrong help text");
-    Answer(help, texts::kButtonOk);
-    updater.WaitGone(help, "help");
-    updater.ExpectOnly({locate, picker}, "after help");
+    upd::Running app;
+    HWND locate = StartToLocateDialog(app);
+    HWND picker = upd::OpenPicker(app, locate);
+    drv::Press(picker, kIdPickerHelp);
+    HWND help = app.WaitFor(names::kMessageDialogClass, FromCp932(texts::kInfoCaption));
+    Require(upd::BoxText(help) == FromCp932(texts::kSelectHelpText), "wrong help text: " + upd::BoxText(help));
+    upd::Answer(help, texts::kButtonOk);
+    Require(drv::WaitGone(help), "help stayed up");
+    app.ExpectOnly({locate, picker}, "after help");
 
     HWND drives = GetDlgItem(picker, kIdPickerDrives);
-    Check(SendMessageA(drives, CB_GETCOUNT, 0, 0) >= 1, "no drives listed");
+    Require(SendMessageA(drives, CB_GETCOUNT, 0, 0) >= 1, "no drives listed");
     SendMessageA(drives, CB_SETCURSEL, 0, 0);
     PostMessageA(picker, WM_COMMAND, MAKEWPARAM(kIdPickerDrives, CBN_SELCHANGE), reinterpret_cast<LPARAM>(drives));
     Sleep(500);
     std::string field = TextOf(GetDlgItem(picker, kIdPickerName));
-    Check(field == "C:\\", "the drive opened at " + field);
-    Press(picker, IDCANCEL);
-    updater.WaitGone(picker, "picker");
-    Press(locate, kIdLocateButton3);
-    Check(updater.WaitExit() == 0, "exit code not 0");
-    Check(ReadRecord().empty(), "record written: " + ReadRecord());
-}
-
-void Keys(std::initializer_list<WORD> keys) {
-    for (WORD key : keys) {
-        INPUT input[2] = {};
-        input[0].type = input[1].type = INPUT_KEYBOARD;
-        input[0].ki.wVk = input[1].ki.wVk = key;
-        input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        SendInput(2, input, sizeof input[0]);
-        Sleep(300);
-    }
+    Require(field == "C:\\", "the drive opened at " + field);
+    drv::Press(picker, IDCANCEL);
+    Require(drv::WaitGone(picker), "picker stayed up");
+    QuitFromLocate(app, locate);
+    RecordEmpty();
 }
 
 // Enter in the tree opens the folder instead of accepting; Esc cancels.
@@ -410,38 +291,30 @@ void KeyboardOpensFoldersAndEscCancels() {
     MakeFolder(gWork + "\\cwd\\b");
     MakeFolder(gWork + "\\cwd\\a\\inner1");
     MakeFolder(gWork + "\\cwd\\a\\inner2");
-    Updater updater;
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
-    HWND picker = OpenPicker(updater, locate);
+    upd::Running app;
+    HWND locate = StartToLocateDialog(app);
+    HWND picker = upd::OpenPicker(app, locate);
     SetForegroundWindow(picker);
     Sleep(300);
     HWND tree = GetDlgItem(picker, kIdPickerTree);
     int before = static_cast<int>(SendMessageA(tree, LB_GETCOUNT, 0, 0));
-    Keys({VK_TAB, VK_DOWN});  // to the tree, then onto "a"
+    drv::Keys({VK_TAB, VK_DOWN});  // to the tree, then onto "a"
     std::string field = TextOf(GetDlgItem(picker, kIdPickerName));
-    Check(field == gWork + "\\cwd\\a", "selecting did not fill the field: " + field);
-    Keys({VK_RETURN});
-    Check(IsWindowVisible(picker), "Enter in the tree accepted");
+    Require(field == gWork + "\\cwd\\a", "selecting did not fill the field: " + field);
+    drv::Keys({VK_RETURN});
+    Require(IsWindowVisible(picker), "Enter in the tree accepted");
     int after = static_cast<int>(SendMessageA(tree, LB_GETCOUNT, 0, 0));
     // Before: the folders down to cwd, then a and b; once a is open: the
     // same down to a, then inner1 and inner2.
     int depth = TreeDepth(gWork + "\\cwd");
-    Check(before == depth + 2 && after == depth + 3, "the tree did not open a (" + std::to_string(before) +
-                                                         " -> " + std::to_string(after) + " entries)");
-    Check(SendMessageA(tree, LB_GETCURSEL, 0, 0) == depth, "a is not the selected folder");
-    Keys({VK_ESCAPE});
-    updater.WaitGone(picker, "picker");
-    updater.ExpectOnly({locate}, "after Esc");
-    Check(ReadRecord().empty(), "record written: " + ReadRecord());
-    Press(locate, kIdLocateButton3);
-    Check(updater.WaitExit() == 0, "exit code not 0");
-}
-
-HWND FocusOf(HWND window) {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-    return info.hwndFocus;
+    Require(before == depth + 2 && after == depth + 3, "the tree did not open a (" + std::to_string(before) +
+                                                           " -> " + std::to_string(after) + " entries)");
+    Require(SendMessageA(tree, LB_GETCURSEL, 0, 0) == depth, "a is not the selected folder");
+    drv::Keys({VK_ESCAPE});
+    Require(drv::WaitGone(picker), "picker stayed up");
+    app.ExpectOnly({locate}, "after Esc");
+    RecordEmpty();
+    QuitFromLocate(app, locate);
 }
 
 // The frame, the keys and the owner: a fixed frame with the close box only
@@ -450,150 +323,121 @@ HWND FocusOf(HWND window) {
 // focused one; the main window takes no input meanwhile and is active again
 // afterwards.
 void DialogFrameKeysAndOwner() {
-    Check(drv::SetRecordString(GameFolder("game") + "\\"), "cannot set the record");
-    Updater updater;
-    HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
-    Press(main, kIdMainButton4);
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    upd::Running app;
+    HWND main = StartToMainWindow(app, GameFolder("game") + "\\");
+    HWND locate = OpenLocateDialog(app, main);
     RECT client;
     GetClientRect(locate, &client);
-    Check(client.right == 418 && client.bottom == 175,
-          "client area " + std::to_string(client.right) + " x " + std::to_string(client.bottom));
+    Require(client.right == 418 && client.bottom == 175,
+            "client area " + std::to_string(client.right) + " x " + std::to_string(client.bottom));
     LONG style = GetWindowLongA(locate, GWL_STYLE);
-    Check((style & WS_SYSMENU) && !(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)),
-          "frame is not fixed with the close box only");
-    Check(!IsWindowEnabled(main), "main window takes input under the dialog");
+    Require((style & WS_SYSMENU) && !(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)),
+            "frame is not fixed with the close box only");
+    Require(!IsWindowEnabled(main), "main window takes input under the dialog");
     const int buttons[] = {kIdLocateButton1, kIdLocateButton2, kIdLocateButton3};
     for (int id : buttons) {
-        Check((GetWindowLongA(GetDlgItem(locate, id), GWL_STYLE) & 0x0F) == BS_PUSHBUTTON,
-              "button " + std::to_string(id) + " is not a plain push button");
+        Require((GetWindowLongA(GetDlgItem(locate, id), GWL_STYLE) & 0x0F) == BS_PUSHBUTTON,
+                "button " + std::to_string(id) + " is not a plain push button");
     }
 
     SetForegroundWindow(locate);
     Sleep(300);
-    Check(FocusOf(locate) == GetDlgItem(locate, kIdLocateButton1), "the first button has no focus");
-    Keys({VK_ESCAPE});
-    updater.ExpectOnly({main, locate}, "after Esc");
+    Require(drv::FocusOf(locate) == GetDlgItem(locate, kIdLocateButton1), "the first button has no focus");
+    drv::Keys({VK_ESCAPE});
+    app.ExpectOnly({main, locate}, "after Esc");
     for (int i = 1; i <= 3; ++i) {
-        Keys({VK_TAB});
-        Check(FocusOf(locate) == GetDlgItem(locate, buttons[i % 3]), "Tab " + std::to_string(i) + " went astray");
+        drv::Keys({VK_TAB});
+        Require(drv::FocusOf(locate) == GetDlgItem(locate, buttons[i % 3]), "Tab " + std::to_string(i) + " went astray");
     }
-    Keys({VK_TAB, VK_TAB});  // onto "終了"
-    Keys({VK_RETURN});
-    updater.WaitGone(locate, "locate dialog");
-    Check(IsWindowEnabled(main), "main window left disabled");
-    Check(drv::WaitUntil([&] { return GetForegroundWindow() == main; }, 3000), "main window not active again");
-    Check(IsWindow(locate), "dialog destroyed instead of hidden");
-    QuitFromMain(updater, main);
+    drv::Keys({VK_TAB, VK_TAB});  // onto the quit button
+    drv::Keys({VK_RETURN});
+    Require(drv::WaitGone(locate), "locate dialog stayed up");
+    Require(IsWindowEnabled(main), "main window left disabled");
+    Require(drv::WaitUntil([&] { return GetForegroundWindow() == main; }, 3000), "main window not active again");
+    Require(IsWindow(locate), "dialog destroyed instead of hidden");
+    QuitFromMain(app, main);
 }
 
 void MovedDialogIsCentredAgain() {
-    Check(drv::SetRecordString(GameFolder("game") + "\\"), "cannot set the record");
-    Updater updater;
-    HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
-    Press(main, kIdMainButton4);
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
-    Check(Centred(locate), "not centred at the first showing");
+    upd::Running app;
+    HWND main = StartToMainWindow(app, GameFolder("game") + "\\");
+    HWND locate = OpenLocateDialog(app, main);
+    Require(drv::Centred(locate), "not centred at the first showing");
     SetWindowPos(locate, nullptr, 3, 5, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     Sleep(200);
-    Check(!Centred(locate), "could not move the dialog");
-    Press(locate, kIdLocateButton3);
-    updater.WaitGone(locate, "locate dialog");
-    Press(main, kIdMainButton4);
-    locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
-    Check(Centred(locate), "not centred at the next showing");
-    Press(locate, kIdLocateButton3);
-    updater.WaitGone(locate, "locate dialog");
-    QuitFromMain(updater, main);
+    Require(!drv::Centred(locate), "could not move the dialog");
+    drv::Press(locate, kIdLocateButton3);
+    Require(drv::WaitGone(locate), "locate dialog stayed up");
+    locate = OpenLocateDialog(app, main);
+    Require(drv::Centred(locate), "not centred at the next showing");
+    drv::Press(locate, kIdLocateButton3);
+    Require(drv::WaitGone(locate), "locate dialog stayed up");
+    QuitFromMain(app, main);
 }
 
 void ChangedDestinationIsUpdated() {
     std::string before = GameFolder("before");
     std::string after = GameFolder("after");
-    Check(drv::SetRecordString(before + "\\"), "cannot set the record");
-    Updater updater;
-    HWND main = updater.WaitFor(kMainClass, texts::kMainCaption);
-    Press(main, kIdMainButton4);
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
-    PickAndAccept(updater, locate, after);
-    updater.WaitGone(locate, "locate dialog");
-    Check(ReadRecord() == after + "\\", "record holds " + ReadRecord());
-    Press(main, kIdMainButton1);
-    HWND done = updater.WaitFor(names::kMessageDialogClass, texts::kInfoCaption);
-    Check(TextOf(GetDlgItem(done, kIdMessageText)) == texts::kUpdateDone, "no completion message");
-    Answer(done, texts::kButtonOk);
-    Check(updater.WaitExit() == 0, "exit code not 0");
-    Check(IsFile(after + "\\" + names::kTargetFile), "new folder not updated");
-    Check(!IsFile(before + "\\" + names::kTargetFile), "old folder updated");
+    upd::Running app;
+    HWND main = StartToMainWindow(app, before + "\\");
+    HWND locate = OpenLocateDialog(app, main);
+    upd::PickAndAccept(app, locate, after);
+    Require(drv::WaitGone(locate), "locate dialog stayed up");
+    RecordIs(after + "\\");
+    drv::Press(main, kIdMainButton1);
+    ExpectCompletionAndExit(app);
+    Require(drv::FileExists(after + "\\" + names::kTargetFile), "new folder not updated");
+    Require(!drv::FileExists(before + "\\" + names::kTargetFile), "old folder updated");
 }
 
-// ---- screenshots ----
+// A ".." typed under a folder whose name ends in a byte that is a lead byte
+// in CP932 ("à" is 0xE0 in code page 1252) climbs one folder, no more: the
+// separator after it is a separator on this system. The picker opens at
+// "Jeux à", where the typed name starts.
+void DotDotUnderWesternLetterClimbsOneFolder() {
+    if (!upd::WesternSystem()) check::Skip("needs a Western system (code page 1252)");
+    std::string game = GameFolder(u8"Jeux à\\Vesperlin");
+    MakeFolder(gWork + u8"\\Jeux à\\sub");
+    GameFolder("Vesperlin");  // where a swallowed separator would lead
+    MarkerFolderIsStored("sub\\..\\Vesperlin", game + "\\", gWork + u8"\\Jeux à");
+}
 
-void Snap(HWND window, const std::string& name) { Check(bed::Snap(window, name), "cannot save " + name); }
+void Snap(HWND window, const std::string& name) {
+    Require(upd::Snap(window, upd::ShotName(name)), "cannot save " + name);
+}
 
 void Screenshots() {
     // Right under E2E_WORK, so that the picture shows a short tree.
-    std::string games = std::string(getenv("E2E_WORK")) + "\\Games";
+    std::string games = upd::Env("E2E_WORK") + "\\Games";
     MakeFolder(games + "\\Vesperlin");
-    PutFile(games + "\\Vesperlin\\MG_DATA.MBL");
+    Require(drv::WriteWholeFile(games + "\\Vesperlin\\MG_DATA.MBL", "marker"), "cannot write the marker");
     MakeFolder(games + "\\Other");
-    Updater updater(games);
-    HWND locate = updater.WaitFor(kLocateClass, texts::kLocateCaption);
+    upd::Running app;
+    HWND locate = StartToLocateDialog(app, games);
     Snap(locate, "locate-dialog");
-    HWND picker = OpenPicker(updater, locate);
-    // Select the game's folder the way a click does: the subfolders come in
-    // name order after the folders above, so "Vesperlin" is the last.
-    // (Wine passes owner-drawn list texts across processes cut short, so
-    // the entry cannot be found by its text from here.)
-    HWND tree = GetDlgItem(picker, kIdPickerTree);
-    int last = static_cast<int>(SendMessageA(tree, LB_GETCOUNT, 0, 0)) - 1;
-    Check(last == TreeDepth(games) + 1, "the tree shows " + std::to_string(last + 1) + " entries");
-    SendMessageA(tree, LB_SETCURSEL, last, 0);
-    PostMessageA(picker, WM_COMMAND, MAKEWPARAM(kIdPickerTree, LBN_SELCHANGE), reinterpret_cast<LPARAM>(tree));
-    std::string field;
-    drv::WaitUntil([&] { return (field = TextOf(GetDlgItem(picker, kIdPickerName))) == games + "\\Vesperlin"; },
-                   3000);
-    Check(field == games + "\\Vesperlin", "selection not in the field: " + field);
+    HWND picker = upd::OpenPicker(app, locate);
+    ChooseLastSubfolder(picker, games, LBN_SELCHANGE, games + "\\Vesperlin");
     Snap(picker, "folder-picker");
-    Press(picker, IDCANCEL);
-    updater.WaitGone(picker, "picker");
-    Press(locate, kIdLocateButton3);
-    Check(updater.WaitExit() == 0, "exit code not 0");
+    drv::Press(picker, IDCANCEL);
+    Require(drv::WaitGone(picker), "picker stayed up");
+    QuitFromLocate(app, locate);
 }
-
-struct Scenario {
-    const char* name;
-    std::function<void()> run;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    check::Suite suite(argc, argv);
-    gSuite = &suite;
-    const char* updaters = getenv("E2E_UPDATERS");
-    const char* work = getenv("E2E_WORK");
-    if (!updaters || !work) {
-        fprintf(stderr, "E2E_UPDATERS and E2E_WORK must name the bed's folders\n");
-        return 2;
-    }
-    gUpdater = std::string(updaters) + "\\Setup.exe";
-    gRoot = std::string(work) + "\\locate-manual";
-    MakeFolder(gRoot);
-    const std::vector<Scenario> scenarios = {
+    const std::string root = upd::Env("E2E_WORK") + "\\locate-manual";
+    const check::Table table = {
         {"first-start-exit-button-ends-program", [] { FirstStartExitEndsProgram(false); }},
         {"first-start-close-box-ends-program", [] { FirstStartExitEndsProgram(true); }},
         {"picker-opens-at-current-folder-cancel-changes-nothing", PickerOpensAtCurrentFolderAndCancelChangesNothing},
         {"marker-folder-stored-with-one-separator",
-         [] { std::string f = GameFolder("ok"); MarkerFolderIsStoredWithOneSeparator(f, f + "\\"); }},
+         [] { std::string f = GameFolder("ok"); MarkerFolderIsStored(f, f + "\\"); }},
         // The returned path plus one "\", nothing added or removed.
         {"marker-folder-typed-with-separator-gets-one-more",
-         [] { std::string f = GameFolder("slash"); MarkerFolderIsStoredWithOneSeparator(f + "\\", f + "\\\\"); }},
+         [] { std::string f = GameFolder("slash"); MarkerFolderIsStored(f + "\\", f + "\\\\"); }},
         {"relative-name-stored-as-full-path",
-         [] {
-             std::string f = GameFolder("cwd\\rel");
-             MarkerFolderIsStoredWithOneSeparator("rel", f + "\\");
-         }},
+         [] { std::string f = GameFolder("cwd\\rel"); MarkerFolderIsStored("rel", f + "\\"); }},
         {"relative-name-taken-from-the-shown-folder", RelativeNameIsTakenFromTheShownFolder},
         {"drive-root-stored-with-one-more-separator-and-updated", DriveRootIsStoredWithOneMoreSeparatorAndUpdated},
         {"help-explains-drive-list-opens-root", HelpExplainsAndDriveListOpensItsRoot},
@@ -601,26 +445,21 @@ int main(int argc, char** argv) {
         {"folder-without-marker-stores-nothing",
          [] { MakeFolder(gWork + "\\plain"); FolderWithoutMarkerFileStoresNothing(gWork + "\\plain"); }},
         {"marker-named-folder-stores-nothing",
-         [] {
-             MakeFolder(gWork + "\\fake\\mg_data.mbl");
-             FolderWithoutMarkerFileStoresNothing(gWork + "\\fake");
-         }},
+         [] { MakeFolder(gWork + "\\fake\\mg_data.mbl"); FolderWithoutMarkerFileStoresNothing(gWork + "\\fake"); }},
         {"new-folder-created-on-yes-not-stored", NewFolderIsCreatedOnYesButNotStored},
         {"empty-path-shows-cannot-create", EmptyPathShowsCannotCreate},
         {"dialog-frame-keys-and-owner", DialogFrameKeysAndOwner},
         {"moved-dialog-centred-again", MovedDialogIsCentredAgain},
         {"changed-destination-is-updated", ChangedDestinationIsUpdated},
+        {"dot-dot-under-a-western-letter-climbs-one-folder", DotDotUnderWesternLetterClimbsOneFolder},
         {"screenshots", Screenshots},
     };
-    for (const Scenario& s : scenarios) {
-        suite.Case(s.name, [&] {
-            drv::ClearRecord();
-            gWork = gRoot + "\\" + s.name;
-            RemoveTree(gWork);
-            MakeFolder(gWork);
-            s.run();
-        });
+    int failed = check::Run(argc, argv, table, [&root](const std::string& name) {
         drv::ClearRecord();
-    }
-    return suite.Finish();
+        gWork = root + "\\" + name;
+        drv::RemoveTree(gWork);
+        MakeFolder(gWork);
+    });
+    drv::ClearRecord();
+    return failed;
 }

@@ -1,15 +1,16 @@
-// Drives the automatic search of a running updater under Wine, one scenario
-// per run: SearchTest.exe SCENARIO UPDATER.EXE [ARG...]. The runner lays out
-// the drives and their trees before each run.
-#include <windows.h>
-
+// The automatic search of the real updater, one scenario per run, each on
+// drives laid out anew from the trees it names here:
+//   SearchTest --list [WORD...]   the scenarios (those whose names hold a word)
+//   SearchTest --tree NAME        its trees, for search_tree (search_drives.sh)
+//   SearchTest NAME               runs it
+// D:, E: and G: are the fixed drives; A:, C:, F: and H: are not, and hold
+// the marker in their roots (search_drives.sh).
 #include <stdio.h>
 #include <string.h>
 
 #include <string>
+#include <vector>
 
-#include "driver/Check.h"
-#include "driver/Driver.h"
 #include "driver/Updater.h"
 #include "resources/Layouts.h"
 #include "resources/Names.h"
@@ -17,88 +18,80 @@
 
 namespace {
 
-check::Suite* gSuite;
-
-void Check(bool ok, const std::string& what) { gSuite->Expect(ok, what); }
-
+using check::Expect;
+using check::Require;
+using drv::FromCp932;
 using drv::ReadRecord;
 using drv::TextOf;
 using drv::WaitUntil;
 
-std::string Progress(const std::string& folder) { return texts::kSearchingPrefix + folder; }
+std::string Progress(const std::string& folder) { return FromCp932(texts::kSearchingPrefix) + folder; }
 
-// The updater with its locate dialog up, as it starts when no folder is known.
-struct Updater {
-    bed::Running running;
-    HWND dialog = nullptr;
-    HWND button1 = nullptr, button2 = nullptr, button3 = nullptr, label6 = nullptr;
+HWND Button(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+std::string ProgressLine(HWND dialog) { return TextOf(GetDlgItem(dialog, kIdLocateLabel6)); }
+HWND NotFoundBox(const upd::Running& app) { return app.Window(names::kMessageDialogClass, "", false); }
 
-    bool Start(const char* exe) {
-        if (!bed::Launch(exe, running)) return false;
-        dialog = running.WaitWindow(kLocateWindow.className, nullptr, 20000);
-        if (!dialog) return false;
-        button1 = GetDlgItem(dialog, kIdLocateButton1);
-        button2 = GetDlgItem(dialog, kIdLocateButton2);
-        button3 = GetDlgItem(dialog, kIdLocateButton3);
-        label6 = GetDlgItem(dialog, kIdLocateLabel6);
-        return button1 && label6;
-    }
-    std::string Label() { return TextOf(label6); }
-    HWND Box() { return running.Window(names::kMessageDialogClass, nullptr, false); }
-    bool Exited(int timeoutMs) { return running.process.WaitExit(timeoutMs) != -1; }
+// Starts the updater with no folder known, so that it opens the locate dialog.
+HWND StartToLocateDialog(upd::Running& app, const std::string& updater) {
+    drv::ClearRecord();
+    Require(upd::Launch(upd::UpdaterPath(updater), app), "updater started");
+    HWND dialog = app.WaitWindow(kLocateWindow.className, "", 20000);
+    Require(dialog && Button(dialog, kIdLocateButton1) && GetDlgItem(dialog, kIdLocateLabel6),
+            "the locate dialog with its search button and progress line");
+    return dialog;
+}
 
-    // The buttons as the Idle state leaves them.
-    void CheckIdle(const std::string& when) {
-        Check(TextOf(button1) == texts::kAutoSearch, when + ": search button reads 自動検索");
-        Check(IsWindowEnabled(button2) && IsWindowEnabled(button3), when + ": other buttons enabled");
-    }
-    // Waits for the search's progress line to name a folder under prefix.
-    bool WaitProgressUnder(const std::string& folder) {
-        return WaitUntil([&] { return Label().rfind(Progress(folder), 0) == 0; }, 20000);
-    }
-    // Answers the not-found box; true when it had the expected look.
-    bool CheckNotFoundBox(const std::string& when) {
-        HWND box = nullptr;
-        if (!WaitUntil([&] { return (box = Box()) && IsWindowVisible(box); }, 60000)) {
-            Check(false, when + ": not-found box shown");
-            return false;
-        }
-        Check(TextOf(box) == texts::kInfoCaption, when + ": box caption 情報");
-        Check(TextOf(GetDlgItem(box, kIdMessageText)) == texts::kNotFound, when + ": box text");
-        HWND only = GetDlgItem(box, kIdMessageButtonFirst);
-        Check(only && TextOf(only) == texts::kButtonAbort, when + ": box button 中止(&A)");
-        Check(!GetDlgItem(box, kIdMessageButtonFirst + 1), when + ": one button only");
-        LRESULT code = SendMessageA(only, WM_GETDLGCODE, 0, 0);
-        Check(!(code & DLGC_DEFPUSHBUTTON), when + ": button not the default");
-        drv::Click(only);
-        Check(WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000),
-              when + ": box closed by its button");
-        return true;
-    }
-    void Quit() {
-        if (!Exited(0)) {
-            if (IsWindowVisible(dialog)) PostMessageA(dialog, WM_CLOSE, 0, 0);
-            WaitUntil([&] { return !IsWindowVisible(dialog); }, 5000);
-            HWND main = running.Window(kMainWindow.className, nullptr, false);
-            if (main) PostMessageA(main, WM_CLOSE, 0, 0);
-            if (!Exited(10000)) {
-                Check(false, "updater ended");
-                running.process.Kill();
-            }
-        }
-    }
-};
+// The buttons as the Idle state leaves them.
+void ExpectIdle(HWND dialog, const std::string& when) {
+    check::ExpectEq(TextOf(Button(dialog, kIdLocateButton1)), FromCp932(texts::kAutoSearch), when + ": search button");
+    Expect(IsWindowEnabled(Button(dialog, kIdLocateButton2)) && IsWindowEnabled(Button(dialog, kIdLocateButton3)),
+           when + ": other buttons enabled");
+}
 
-// The search, found by walking the drives with nothing but FindFirstFileA;
+// Starts a search and waits for its progress line to name a folder under folder.
+HWND SearchUntilUnder(upd::Running& app, const std::string& folder) {
+    HWND dialog = StartToLocateDialog(app, "Setup");
+    drv::Click(Button(dialog, kIdLocateButton1));
+    Expect(WaitUntil([&] { return ProgressLine(dialog).rfind(Progress(folder), 0) == 0; }, 20000),
+           "progress under " + folder + " (read " + ProgressLine(dialog) + ")");
+    return dialog;
+}
+
+void ExpectNotFoundBox(const upd::Running& app, const std::string& when) {
+    HWND box = nullptr;
+    if (!WaitUntil([&] { return (box = NotFoundBox(app)) && IsWindowVisible(box); }, 60000)) {
+        Expect(false, when + ": not-found box shown");
+        return;
+    }
+    check::ExpectEq(TextOf(box), FromCp932(texts::kInfoCaption), when + ": box caption");
+    check::ExpectEq(upd::BoxText(box), FromCp932(texts::kNotFound), when + ": box text");
+    HWND only = GetDlgItem(box, kIdMessageButtonFirst);
+    Require(only != nullptr, when + ": the box has a button");
+    check::ExpectEq(TextOf(only), FromCp932(texts::kButtonAbort), when + ": box button");
+    Expect(!GetDlgItem(box, kIdMessageButtonFirst + 1), when + ": one button only");
+    LRESULT code = SendMessageA(only, WM_GETDLGCODE, 0, 0);
+    Expect(!(code & DLGC_DEFPUSHBUTTON), when + ": button not the default");
+    drv::Click(only);
+    Expect(WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000), when + ": box closed by its button");
+}
+
+void ExpectEnded(upd::Running& app) {
+    if (!upd::CloseAll(app)) {
+        Expect(false, "updater ended");
+        app.process.Kill();
+    }
+}
+
+// The search, found by walking the drives with nothing but FindFirstFile;
 // written apart from the program so that both read the same listing order.
 bool ReferenceWalk(const std::string& folder, std::string& found, int depth) {
     if (depth > 40) return false;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*.*").c_str(), &entry);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(drv::Wide(folder + "\\*.*").c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE) return false;
     bool stopped = false;
     do {
-        std::string name = entry.cFileName;
+        std::string name = drv::Utf8(entry.cFileName);
         if (name == "." || name == "..") continue;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             if (!stopped && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
@@ -112,7 +105,7 @@ bool ReferenceWalk(const std::string& folder, std::string& found, int depth) {
             stopped = true;
             break;
         }
-    } while (FindNextFileA(find, &entry));
+    } while (FindNextFileW(find, &entry));
     FindClose(find);
     return stopped;
 }
@@ -127,188 +120,240 @@ std::string ExpectedRecord() {
     return "";
 }
 
-// find EXPECTED: the search stores EXPECTED and the dialog closes; shown
-// again through the main window's change button, it is Idle.
-// With ORDER, prints how that folder lists, to show what the case decides.
-void ScenarioFind(const char* exe, const std::string& expected, const std::string& order) {
-    Check(ExpectedRecord() == expected, "reference walk agrees: " + expected);
+// The search stores expected and the dialog closes; shown again through the
+// main window's change button, it is Idle. With order, prints how that
+// folder lists, to show what the case decides.
+void Find(const std::string& updater, const std::string& expected, const std::string& order = "") {
+    Expect(ExpectedRecord() == expected, "reference walk agrees: " + expected + " (found " + ExpectedRecord() + ")");
     if (!order.empty()) {
         std::string names;
-        WIN32_FIND_DATAA entry;
-        HANDLE find = FindFirstFileA((order + "\\*.*").c_str(), &entry);
-        if (find != INVALID_HANDLE_VALUE) {
-            do names += std::string(" ") + entry.cFileName; while (FindNextFileA(find, &entry));
-            FindClose(find);
-        }
-        gSuite->Note(order + " lists:" + names);
+        for (const std::string& name : drv::ListFolder(order)) names += " " + name;
+        check::Note(order + " lists:" + names);
     }
-    Updater u;
-    if (!u.Start(exe)) return Check(false, "updater started");
-    drv::Click(u.button1);
-    bool closed = WaitUntil([&] { return !IsWindowVisible(u.dialog); }, 60000);
-    Check(closed, "dialog closed after the find");
-    Check(!u.Box(), "no not-found box");
-    Check(ReadRecord() == expected, "record is " + expected + " (read " + ReadRecord() + ")");
+    upd::Running app;
+    HWND dialog = StartToLocateDialog(app, updater);
+    drv::Click(Button(dialog, kIdLocateButton1));
+    bool closed = WaitUntil([&] { return !IsWindowVisible(dialog); }, 60000);
+    Expect(closed, "dialog closed after the find");
+    Expect(!NotFoundBox(app), "no not-found box");
+    Expect(ReadRecord() == expected, "record is " + expected + " (read " + ReadRecord() + ")");
     // At the first show the main window appears once the dialog is gone.
-    HWND main = nullptr;
-    Check((main = u.running.WaitWindow(kMainWindow.className, nullptr, 10000)) != nullptr, "main window stays");
+    HWND main = app.WaitWindow(kMainWindow.className, "", 10000);
+    Expect(main != nullptr, "main window stays");
     if (main) {
-        PostMessageA(GetDlgItem(main, kIdMainButton4), BM_CLICK, 0, 0);
-        Check(WaitUntil([&] { return IsWindowVisible(u.dialog); }, 10000), "dialog shown again");
-        u.CheckIdle("shown again");
+        drv::Click(GetDlgItem(main, kIdMainButton4));
+        Expect(WaitUntil([&] { return IsWindowVisible(dialog); }, 10000), "dialog shown again");
+        ExpectIdle(dialog, "shown again");
     }
-    u.Quit();
+    ExpectEnded(app);
 }
 
-// notfound: no fixed drive holds the marker.
-void ScenarioNotFound(const char* exe) {
-    Updater u;
-    if (!u.Start(exe)) return Check(false, "updater started");
-    drv::Click(u.button1);
-    u.CheckNotFoundBox("not found");
-    u.CheckIdle("after the box");
-    Check(ReadRecord().empty(), "nothing stored");
-    Check(IsWindowVisible(u.dialog), "dialog stays open");
-    u.Quit();
+// No fixed drive holds the marker.
+void NotFound(const std::string& updater) {
+    upd::Running app;
+    HWND dialog = StartToLocateDialog(app, updater);
+    drv::Click(Button(dialog, kIdLocateButton1));
+    ExpectNotFoundBox(app, "not found");
+    ExpectIdle(dialog, "after the box");
+    Expect(ReadRecord().empty(), "nothing stored");
+    Expect(IsWindowVisible(dialog), "dialog stays open");
+    ExpectEnded(app);
 }
 
-// stop FOLDER: stopped while walking under FOLDER, the box is shown and the
-// progress line keeps the last folder begun; a new search starts again at
-// the first fixed drive (whose root now holds the marker).
-void ScenarioStop(const char* exe, const std::string& folder, bool queuedClick) {
-    Updater u;
-    if (!u.Start(exe)) return Check(false, "updater started");
-    drv::Click(u.button1);
-    Check(u.WaitProgressUnder(folder), "progress under " + folder);
-    Check(TextOf(u.button1) == texts::kStopSearch, "search button reads 中止");
-    Check(!IsWindowEnabled(u.button2) && !IsWindowEnabled(u.button3), "other buttons disabled");
-    drv::Click(u.button1);
-    if (queuedClick) drv::Click(u.button1);  // queued behind the stop
-    u.CheckNotFoundBox("stopped");
-    std::string last = u.Label();
-    Check(last.rfind(Progress(folder), 0) == 0, "progress keeps the last folder begun: " + last);
-    std::string lastFolder = last.substr(strlen(texts::kSearchingPrefix));
-    DWORD attributes = GetFileAttributesA(lastFolder.c_str());
-    Check(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY),
-          "that folder exists");
-    u.CheckIdle("after the stop");
+// Stopped while walking under folder, the box is shown and the progress line
+// keeps the last folder begun; a new search starts again at the first drive
+// and finds a marker put meanwhile in the root of folder's drive.
+void Stop(const std::string& folder, bool queuedClick) {
+    upd::Running app;
+    HWND dialog = SearchUntilUnder(app, folder);
+    HWND search = Button(dialog, kIdLocateButton1);
+    check::ExpectEq(TextOf(search), FromCp932(texts::kStopSearch), "search button");
+    Expect(!IsWindowEnabled(Button(dialog, kIdLocateButton2)) && !IsWindowEnabled(Button(dialog, kIdLocateButton3)),
+           "other buttons disabled");
+    drv::Click(search);
+    if (queuedClick) drv::Click(search);  // queued behind the stop
+    ExpectNotFoundBox(app, "stopped");
+    std::string last = ProgressLine(dialog);
+    Expect(last.rfind(Progress(folder), 0) == 0, "progress keeps the last folder begun: " + last);
+    std::string lastFolder = last.rfind(Progress(""), 0) == 0 ? last.substr(Progress("").size()) : "";
+    Expect(drv::IsFolder(lastFolder), "that folder exists: " + lastFolder);
+    ExpectIdle(dialog, "after the stop");
     Sleep(500);
-    Check(!u.Box(), "no second search, no second box");
-    Check(u.Label() == last, "progress line unchanged afterwards");
+    Expect(!NotFoundBox(app), "no second search, no second box");
+    Expect(ProgressLine(dialog) == last, "progress line unchanged afterwards");
 
-    // A fresh search begins at the top: the root of the first fixed drive
-    // is listed again, and its marker is found there.
     std::string root = folder.substr(0, 2);
-    HANDLE marker = CreateFileA((root + "\\" + names::kMarkerName).c_str(), GENERIC_WRITE, 0, nullptr,
-                                CREATE_NEW, 0, nullptr);
-    Check(marker != INVALID_HANDLE_VALUE, "marker put in " + root);
-    CloseHandle(marker);
-    drv::Click(u.button1);
-    Check(WaitUntil([&] { return !IsWindowVisible(u.dialog); }, 60000), "new search found it");
-    Check(ReadRecord() == root + "\\", "record is " + root + "\\");
-    DeleteFileA((root + "\\" + names::kMarkerName).c_str());
-    u.Quit();
+    std::string marker = root + "\\" + names::kMarkerName;
+    Expect(drv::WriteWholeFile(marker, ""), "marker put in " + root);
+    drv::Click(search);
+    Expect(WaitUntil([&] { return !IsWindowVisible(dialog); }, 60000), "new search found it");
+    Expect(ReadRecord() == root + "\\", "record is " + root + "\\");
+    DeleteFileA(marker.c_str());
+    ExpectEnded(app);
 }
 
-// close FOLDER [RECORD]: the close box while walking under FOLDER ends the
-// search without the box and the dialog goes. Without RECORD nothing is
-// found and, with no folder known, the program ends; with RECORD a marker
-// compared while unwinding is stored all the same and the program stays.
-void ScenarioClose(const char* exe, const std::string& folder, const std::string& record) {
-    Updater u;
-    if (!u.Start(exe)) return Check(false, "updater started");
-    drv::Click(u.button1);
-    Check(u.WaitProgressUnder(folder), "progress under " + folder);
+// The close box while walking under folder ends the search without the box
+// and the dialog goes. Without record nothing is found and, with no folder
+// known, the program ends; with record a marker compared while unwinding is
+// stored all the same and the program stays.
+void CloseBox(const std::string& folder, const std::string& record) {
+    upd::Running app;
+    HWND dialog = SearchUntilUnder(app, folder);
     DWORD start = GetTickCount();
-    PostMessageA(u.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    drv::Close(dialog);
     bool sawBox = false;
     bool ended = WaitUntil([&] {
-        if (u.Box()) sawBox = true;
-        return !IsWindow(u.dialog) || !IsWindowVisible(u.dialog);
+        if (NotFoundBox(app)) sawBox = true;
+        return !IsWindow(dialog) || !IsWindowVisible(dialog);
     }, 60000);
-    Check(ended, "dialog ended, " + std::to_string(GetTickCount() - start) + " ms after the close");
-    Check(!sawBox, "no not-found box");
+    Expect(ended, "dialog ended, " + std::to_string(GetTickCount() - start) + " ms after the close");
+    Expect(!sawBox, "no not-found box");
     if (record.empty()) {
-        Check(u.Exited(10000), "program ended (no folder known)");
-        Check(ReadRecord().empty(), "nothing stored");
+        Expect(app.process.WaitExit(10000) != -1, "program ended (no folder known)");
+        Expect(ReadRecord().empty(), "nothing stored");
     } else {
-        Check(ReadRecord() == record, "record is " + record + " (read " + ReadRecord() + ")");
-        Check(!u.Exited(1000), "program stays (a folder is known)");
+        Expect(ReadRecord() == record, "record is " + record + " (read " + ReadRecord() + ")");
+        Expect(app.process.WaitExit(1000) == -1, "program stays (a folder is known)");
     }
-    u.Quit();
+    ExpectEnded(app);
 }
 
-// quit FOLDER: a WM_QUIT that reaches the search's pumping while it walks
-// under FOLDER ends the search without the box, and the program ends.
-void ScenarioQuit(const char* exe, const std::string& folder) {
-    Updater u;
-    if (!u.Start(exe)) return Check(false, "updater started");
-    drv::Click(u.button1);
-    Check(u.WaitProgressUnder(folder), "progress under " + folder);
-    PostThreadMessageA(GetWindowThreadProcessId(u.dialog, nullptr), WM_QUIT, 0, 0);
+// A WM_QUIT that reaches the search's pumping while it walks under folder
+// ends the search without the box, and the program ends.
+void QuitMessage(const std::string& folder) {
+    upd::Running app;
+    HWND dialog = SearchUntilUnder(app, folder);
+    PostThreadMessageA(GetWindowThreadProcessId(dialog, nullptr), WM_QUIT, 0, 0);
     bool sawBox = false;
     bool exited = WaitUntil([&] {
-        if (u.Box()) sawBox = true;
-        return u.Exited(0);
+        if (NotFoundBox(app)) sawBox = true;
+        return !app.process.Running();
     }, 60000);
-    Check(exited, "program ended after the quit");
-    Check(!sawBox, "no not-found box");
-    Check(ReadRecord().empty(), "nothing stored");
-    u.Quit();
+    Expect(exited, "program ended after the quit");
+    Expect(!sawBox, "no not-found box");
+    Expect(ReadRecord().empty(), "nothing stored");
+    ExpectEnded(app);
 }
 
-// snap FOLDER SIGNAL: holds a search under FOLDER while the script takes a
-// screenshot: creates SIGNAL, waits for SIGNAL.done.
-void ScenarioSnap(const char* exe, const std::string& folder, const std::string& signal) {
-    Updater u;
-    if (!u.Start(exe)) return Check(false, "updater started");
-    drv::Click(u.button1);
-    Check(u.WaitProgressUnder(folder), "progress under " + folder);
-    LONG_PTR style = GetWindowLongPtrA(u.label6, GWL_STYLE);
-    Check((style & SS_NOPREFIX) != 0, "progress line shows & as it is");
-    CloseHandle(CreateFileA(signal.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    std::string done = signal + ".done";
-    Check(WaitUntil([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000),
-          "screenshot taken");
-    Check(u.Label().find('&') != std::string::npos, "progress line holds the &: " + u.Label());
-    drv::Click(u.button1);
-    u.CheckNotFoundBox("after the screenshot");
-    u.Quit();
+// A search in progress under folder, kept on screen for the screenshot; the
+// "&" of its folder shows as it is.
+void Screenshot(const std::string& folder) {
+    upd::Running app;
+    HWND dialog = SearchUntilUnder(app, folder);
+    LONG_PTR style = GetWindowLongPtrA(GetDlgItem(dialog, kIdLocateLabel6), GWL_STYLE);
+    Expect((style & SS_NOPREFIX) != 0, "progress line shows & as it is");
+    Expect(upd::Snap(dialog, upd::ShotName("search")), "screenshot taken");
+    Expect(ProgressLine(dialog).find('&') != std::string::npos, "progress line holds the &: " + ProgressLine(dialog));
+    drv::Click(Button(dialog, kIdLocateButton1));
+    ExpectNotFoundBox(app, "after the screenshot");
+    ExpectEnded(app);
+}
+
+// A scenario and the trees it walks, one line each: "dir PATH", "file PATH",
+// "link PATH TARGET" (a symbolic link), "big PATH" (20,420 folders under
+// PATH/big&co, search_big_tree), with PATH under the drive's letter ("e/x").
+struct Search {
+    std::string name;
+    std::vector<std::string> tree;
+    std::function<void(const std::string& updater)> run;
+    bool alsoAs98 = false;  // once more with the copy that Wine answers as Windows 98
+};
+
+const std::vector<Search>& Searches() {
+    static const std::vector<Search> searches = {
+        {"marker in the root of a fixed drive", {"file e/MG_DATA.MBL", "dir e/sub"},
+         [](const std::string& u) { Find(u, "E:\\"); }, true},
+        {"marker deep, lower case", {"dir e/a", "file e/x/y/z/mg_data.mbl"},
+         [](const std::string& u) { Find(u, "E:\\x\\y\\z\\"); }, true},
+        {"marker in mixed case", {"dir e/p/q", "file e/p/Mg_DaTa.MbL"},
+         [](const std::string& u) { Find(u, "E:\\p\\"); }, true},
+        {"folder named MG_DATA.MBL entered, never matched",
+         {"file e/MG_DATA.MBL/inner/other.txt", "file g/h/MG_DATA.MBL"},
+         [](const std::string& u) { Find(u, "G:\\h\\"); }, true},
+        {"only fixed drives are searched (markers on A: C: F: H:)", {"dir e/one/two", "dir g/three"}, NotFound,
+         true},
+        {"two markers: the earlier drive wins", {"file e/k/MG_DATA.MBL", "file g/MG_DATA.MBL"},
+         [](const std::string& u) { Find(u, "E:\\k\\"); }, true},
+        {"two markers: a marker still to be listed in a folder above wins",
+         {"file e/b/c0/MG_DATA.MBL", "file e/b/c1/MG_DATA.MBL", "file e/b/c2/MG_DATA.MBL", "file e/b/c3/MG_DATA.MBL",
+          "file e/b/c4/MG_DATA.MBL", "file e/b/c5/MG_DATA.MBL", "file e/b/c6/MG_DATA.MBL", "file e/b/c7/MG_DATA.MBL",
+          "file e/b/c8/MG_DATA.MBL", "file e/b/c9/MG_DATA.MBL", "file e/b/MG_DATA.MBL"},
+         [](const std::string& u) { Find(u, "E:\\b\\", "E:\\b"); }, true},
+        {"a cycle of folder links ends",
+         {"dir e/loop/deeper", "dir e/zz", "link e/loop/back ..", "link e/loop/self .", "link e/loop/deeper/up ../..",
+          "link e/zz/again ../loop", "file g/MG_DATA.MBL"},
+         [](const std::string& u) { Find(u, "G:\\"); }, true},
+        // Found behind a cycle: stored by its own path, not by one through the links.
+        {"a marker behind a cycle of folder links is stored by its own path",
+         {"file e/zz/MG_DATA.MBL", "link e/loop/back .."}, [](const std::string& u) { Find(u, "E:\\zz\\"); }, true},
+        // "ü" is 0xFC in code page 1252, a lead byte in CP932: the "\" after
+        // it is a separator all the same.
+        {"marker under a folder whose name ends in a Western letter is found and stored",
+         {u8"file d/Spiele/Jürgen/Vesperlin/MG_DATA.MBL"},
+         [](const std::string& u) {
+             if (!upd::WesternSystem()) check::Skip("needs a Western system (code page 1252)");
+             Find(u, u8"D:\\Spiele\\Jürgen\\Vesperlin\\");
+         }},
+        {"stop: box, last folder kept, Idle; a new search starts again at A", {"big e"},
+         [](const std::string&) { Stop("E:\\big&co\\d", false); }},
+        {"a click queued behind the stop starts no second search", {"big e"},
+         [](const std::string&) { Stop("E:\\big&co\\d", true); }},
+        {"close box during a search: no box, the dialog ends", {"big e"},
+         [](const std::string&) { CloseBox("E:\\big&co\\d", ""); }},
+        // The marker lists after "big&co".
+        {"close box during a search: a marker compared while unwinding is stored", {"big e", "file e/MG_DATA.MBL"},
+         [](const std::string&) { CloseBox("E:\\big&co\\d", "E:\\"); }},
+        {"a quit message during a search: no box, the program ends", {"big e"},
+         [](const std::string&) { QuitMessage("E:\\big&co\\d"); }},
+        {"screenshot of a search in progress", {"big e"}, [](const std::string&) { Screenshot("E:\\big&co\\d0"); }},
+    };
+    return searches;
+}
+
+constexpr char kAs98[] = "as on Windows 98: ";
+
+// The scenario a name stands for, with the updater it runs; null when none.
+const Search* Named(const std::string& name, std::string& updater) {
+    for (const Search& s : Searches()) {
+        updater = "Setup";
+        if (name == s.name) return &s;
+        updater = "Setup98";
+        if (s.alsoAs98 && name == kAs98 + s.name) return &s;
+    }
+    return nullptr;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        fprintf(stderr, "usage: SearchTest SCENARIO UPDATER.EXE [ARG...]\n");
-        return 2;
-    }
-    std::string scenario = argv[1];
-    const char* exe = argv[2];
-    std::string arg = argc > 3 ? argv[3] : "";
-    std::string arg2 = argc > 4 ? argv[4] : "";
-    if (scenario == "expect") {
-        printf("%s\n", ExpectedRecord().c_str());
+    std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--list") {
+        for (bool as98 : {false, true}) {
+            for (const Search& s : Searches()) {
+                if (as98 && !s.alsoAs98) continue;
+                std::string name = (as98 ? kAs98 : "") + s.name;
+                bool wanted = argc <= 2;
+                for (int i = 2; i < argc; ++i) wanted = wanted || name.find(argv[i]) != std::string::npos;
+                if (wanted) printf("%s\n", name.c_str());
+            }
+        }
         return 0;
     }
-    // One case per run: the runner lays out the disks for each.
-    check::Suite suite(1, argv);
-    gSuite = &suite;
-    std::string name = scenario;
-    for (int i = 3; i < argc; ++i) name += std::string(" ") + argv[i];
-    bool known = true;
+    std::string name = first == "--tree" && argc > 2 ? argv[2] : first;
+    std::string updater;
+    const Search* search = Named(name, updater);
+    if (!search) {
+        fprintf(stderr, "usage: SearchTest --list [WORD...] | --tree NAME | NAME (no scenario \"%s\")\n", name.c_str());
+        return 2;
+    }
+    if (first == "--tree") {
+        for (const std::string& line : search->tree) printf("%s\n", line.c_str());
+        return 0;
+    }
+    int failed = check::Run(1, argv, {{name, [&] {
+        if (updater != "Setup") Require(upd::MakeWindows98Copy("Setup", updater), "cannot make the Windows 98 copy");
+        search->run(updater);
+    }}});
     drv::ClearRecord();
-    suite.Case(name, [&] {
-        if (scenario == "find") ScenarioFind(exe, arg, arg2);
-        else if (scenario == "notfound") ScenarioNotFound(exe);
-        else if (scenario == "stop") ScenarioStop(exe, arg, false);
-        else if (scenario == "stop-queued") ScenarioStop(exe, arg, true);
-        else if (scenario == "close") ScenarioClose(exe, arg, arg2);
-        else if (scenario == "quit") ScenarioQuit(exe, arg);
-        else if (scenario == "snap") ScenarioSnap(exe, arg, arg2.empty() ? "C:\\snap" : arg2);
-        else known = false;
-        Check(known, "unknown scenario " + scenario);
-    });
-    drv::ClearRecord();
-    return suite.Finish() == 0 ? 0 : 1;
+    return failed == 0 ? 0 : 1;
 }

@@ -9,6 +9,8 @@
 #   BED_DISPLAY=user  use the caller's $DISPLAY instead of a private Xvfb
 #   BED_REUSE=1  keep a prefix already in BED_DIR instead of making it anew
 #   BED_WOW64=1  the bed runs 32-bit programs too (see bed_flavour)
+#   BED_LANG     the locale of the bed's Wine processes (default ja_JP.UTF-8,
+#                code page 932; en_US.UTF-8 gives a Western system, 1252)
 #   BED_CACHE    where the pristine prefixes are kept
 #                (default ${XDG_CACHE_HOME:-~/.cache}/vesperlin-bed)
 #
@@ -17,17 +19,19 @@
 # build, the fonts and the code below that fills a fresh prefix; a missing or
 # stale one is made again (see bed_cached_prefix).
 
-# Wine through a wrapper that gives its processes the Japanese locale: the
+# Wine through a wrapper that gives its processes the bed's locale: the
 # shells around it keep their own, so no shell warns about a locale that is
-# not there (yet).
-BED_WINE64=${BED_WINE64:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine-ja}
+# not there (yet). The locale is the processes' own, not the prefix's: one
+# pristine prefix serves every locale.
+BED_WINE64=${BED_WINE64:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine-locale}
+export BED_LANG=${BED_LANG:-ja_JP.UTF-8}
 BED_SCREEN=${BED_SCREEN:-1024x768}
 BED_CACHE=${BED_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vesperlin-bed}
 
 bed_log() { printf 'bed: %s\n' "$*" >&2; }
 
-# Every program the bed starts sees the same Japanese system: code page 932
-# (wine-ja), no debug chatter, and no Mono or Gecko installer popping up.
+# Every program the bed starts sees the same system: the bed's locale
+# (wine-locale), no debug chatter, and no Mono or Gecko installer popping up.
 bed_env() {
     export WINEPREFIX="$BED_DIR/prefix"
     export WINEARCH=win64
@@ -41,45 +45,30 @@ bed_start_display() {
         bed_log "using display $DISPLAY"
         return
     fi
-    # -displayfd lets Xvfb pick a free display number itself: no races with
-    # other runs on the same machine.
-    local fifo="$BED_DIR/xvfb.fd"
-    rm -f "$fifo"
-    mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 "${BED_SCREEN}x24" -nolisten tcp -nolisten unix \
-        3>"$fifo" >"$BED_DIR/xvfb.log" 2>&1 &
-    BED_XVFB_PID=$!
-    local n
-    read -r n <"$fifo" || true
-    rm -f "$fifo"
-    if [ -z "$n" ]; then
-        # Some Xvfb builds refuse "-nolisten unix"; retry with the socket.
-        wait "$BED_XVFB_PID" 2>/dev/null || true
-        mkfifo "$fifo"
-        Xvfb -displayfd 3 -screen 0 "${BED_SCREEN}x24" -nolisten tcp \
-            3>"$fifo" >"$BED_DIR/xvfb.log" 2>&1 &
-        BED_XVFB_PID=$!
-        read -r n <"$fifo" || true
-        rm -f "$fifo"
-    fi
-    [ -n "$n" ] || { bed_log "Xvfb did not start: $(cat "$BED_DIR/xvfb.log")"; return 1; }
-    export DISPLAY=":$n"
+    bed_xvfb "$BED_SCREEN" || { bed_log "Xvfb did not start: $(cat "$BED_DIR/xvfb.log")"; return 1; }
+    export DISPLAY=$BED_XVFB_DISPLAY
     bed_log "private display $DISPLAY (${BED_SCREEN})"
 }
 
-# bed_extra_display SIZE: starts one more private Xvfb of that size and sets
-# BED_EXTRA_DISPLAY to its name; bed_down ends it. Wine takes the display of
-# the process that starts its desktop, so switch with bed_restart_server.
-# Not in a $(...): the pid must reach bed_down.
-bed_extra_display() {
-    local fifo="$BED_DIR/xvfb-extra.fd" n
-    rm -f "$fifo"
-    mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$fifo" >>"$BED_DIR/xvfb.log" 2>&1 &
-    BED_EXTRA_PIDS="${BED_EXTRA_PIDS:-} $!"
-    read -r n <"$fifo" || true
-    rm -f "$fifo"
-    BED_EXTRA_DISPLAY=${n:+:$n}
+# bed_xvfb SIZE: starts a private Xvfb of that size and sets BED_XVFB_DISPLAY
+# to its name; bed_down ends it. -displayfd lets Xvfb pick a free display
+# number itself: no races with other runs on the same machine. Wine takes the
+# display of the process that starts its desktop, so switch with
+# bed_restart_server. Not in a $(...): the pid must reach bed_down.
+bed_xvfb() {
+    local fifo="$BED_DIR/xvfb.fd" n="" unix
+    # Some Xvfb builds refuse "-nolisten unix"; then with the socket.
+    for unix in "-nolisten unix" ""; do
+        rm -f "$fifo"
+        mkfifo "$fifo"
+        # shellcheck disable=SC2086
+        Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp $unix 3>"$fifo" >>"$BED_DIR/xvfb.log" 2>&1 &
+        BED_XVFB_PIDS="${BED_XVFB_PIDS:-} $!"
+        read -r n <"$fifo" || true
+        rm -f "$fifo"
+        [ -n "$n" ] && break
+    done
+    BED_XVFB_DISPLAY=${n:+:$n}
     [ -n "$n" ]
 }
 
@@ -166,6 +155,7 @@ bed_cached_prefix() {
         tmp=$(mktemp -d "$BED_CACHE/.making.XXXXXX") || exit 1
         bed_log "making the pristine prefix $name (once per machine)"
         export WINEPREFIX=$tmp
+        export BED_LANG=ja_JP.UTF-8  # the same prefix whichever bed makes it
         if ! bed_fresh_prefix; then
             "$WINESERVER" -k 2>/dev/null
             rm -rf "$tmp" "$tmp.log"
@@ -194,7 +184,7 @@ bed_prepare() {
 bed_make_prefix() {
     if [ "${BED_REUSE:-0}" = 1 ] && [ -f "$WINEPREFIX/system.reg" ]; then
         bed_log "reusing the prefix in $WINEPREFIX"
-        # Made by an older bed perhaps: today's settings on top.
+        # This bed's settings on top of whatever made it.
         bed_isolate
         bed_base_registry
         return
@@ -294,6 +284,70 @@ bed_screenshot() {
     fi
 }
 
+# bed_pngs FOLDER: the screenshots the scenario programs left in C:\bed\shots,
+# as FOLDER/<name>.png (as BMP where ImageMagick is missing).
+bed_pngs() {
+    local b n
+    mkdir -p "$1"
+    for b in "$WINEPREFIX"/drive_c/bed/shots/*.bmp; do
+        [ -f "$b" ] || continue
+        n=$(basename "$b" .bmp)
+        convert "$b" "$1/$n.png" 2>/dev/null || cp "$b" "$1/"
+    done
+}
+
+# bed_scenario_env OLD_GAME UPDATER...: the folders the scenario programs
+# take from the environment (tests/e2e/driver/Updater.h): the updaters given,
+# each with its .payload, the old game, a work folder and a shots folder.
+# E2E_FULL_DRIVE is the caller's.
+bed_scenario_env() {
+    local old_game=$1
+    shift
+    export E2E_UPDATERS E2E_OLD_GAME E2E_WORK='C:\bed\work' E2E_SHOTS='C:\bed\shots'
+    mkdir -p "$WINEPREFIX/drive_c/bed/work" "$WINEPREFIX/drive_c/bed/shots"
+    E2E_UPDATERS=$(bed_put updaters "$@")
+    E2E_OLD_GAME="$(bed_put game "$old_game")\\$(basename "$old_game")"
+}
+
+# bed_run NAME SECONDS EXE [ARG...]: runs a scenario program of the bed (a
+# Windows path) from C:\bed, the only folder of the machine the prefix can
+# see; shows its output and adds its closing "N passed, N failed[, N
+# skipped]" to the file BED_COUNTS, one line a run, for bed_counted (beds in
+# subshells add up too). A run that ends non-zero with no failure counted,
+# or without its closing line, counts one failure; a failed run leaves a
+# screenshot in BED_FAILED_SHOTS when that is set.
+bed_run() {
+    local name=$1 seconds=$2 log status line p=0 f=0 s=0
+    shift 2
+    log=$(mktemp "$BED_DIR/run.XXXXXX")
+    (cd "$WINEPREFIX/drive_c/bed" && timeout "$seconds" "$BED_WINE64" "$@") 2>&1 | tr -d '\r' | tee "$log"
+    status=${PIPESTATUS[0]}
+    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
+    rm -f "$log"
+    [ -n "$line" ] && read -r p _ f _ s _ <<<"${line//,/}"
+    if { [ -z "$line" ] || [ "$status" -ne 0 ]; } && [ "$f" -eq 0 ]; then
+        printf '%s: exit status %d\n' "$name" "$status"
+        f=1
+    fi
+    if [ "$f" -gt 0 ] && [ -n "${BED_FAILED_SHOTS:-}" ]; then
+        bed_screenshot "$BED_FAILED_SHOTS/failed-${name//[^A-Za-z0-9]/-}.png"
+    fi
+    printf '%d %d %d %s\n' "$p" "$f" "${s:-0}" "$name" >>"$BED_COUNTS"
+}
+
+# bed_counted WHAT: names the runs that failed and prints "WHAT: N passed, N
+# failed[, N skipped]" over every run in BED_COUNTS; fails when one did.
+bed_counted() {
+    local p f s name passed=0 failed=0 skipped=0 more=
+    while read -r p f s name; do
+        passed=$((passed + p)) failed=$((failed + f)) skipped=$((skipped + s))
+        [ "$f" -gt 0 ] && printf 'FAILED: %s\n' "$name"
+    done <"$BED_COUNTS"
+    [ "$skipped" -gt 0 ] && more=", $skipped skipped"
+    printf '%s: %d passed, %d failed%s\n' "$1" "$passed" "$failed" "$more"
+    [ "$failed" -eq 0 ]
+}
+
 bed_up() {
     if [ -z "${BED_DIR:-}" ]; then
         BED_DIR=$(mktemp -d /tmp/bed-run.XXXXXX)
@@ -316,14 +370,9 @@ bed_down() {
         "$WINESERVER" -k 2>/dev/null || true
         "$WINESERVER" -w 2>/dev/null || true
     fi
-    if [ -n "${BED_XVFB_PID:-}" ]; then
-        kill "$BED_XVFB_PID" 2>/dev/null || true
-        wait "$BED_XVFB_PID" 2>/dev/null || true
-        BED_XVFB_PID=
-    fi
     local m
-    for m in ${BED_EXTRA_PIDS:-}; do kill "$m" 2>/dev/null || true; wait "$m" 2>/dev/null || true; done
-    BED_EXTRA_PIDS=
+    for m in ${BED_XVFB_PIDS:-}; do kill "$m" 2>/dev/null || true; wait "$m" 2>/dev/null || true; done
+    BED_XVFB_PIDS=
     for m in ${BED_MOUNTS:-}; do umount "$m" 2>/dev/null || true; done
     BED_MOUNTS=
     if [ "${BED_OWN_DIR:-0}" = 1 ] && [ "${BED_KEEP:-0}" != 1 ]; then

@@ -28,52 +28,68 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
     }
 }
 
-Process::Process(Process&& other) noexcept : handle_(other.handle_), id_(other.id_) {
-    other.handle_ = nullptr;
-}
-
-Process& Process::operator=(Process&& other) noexcept {
-    if (this != &other) {
-        if (handle_) CloseHandle(handle_);
-        handle_ = other.handle_;
-        id_ = other.id_;
-        other.handle_ = nullptr;
-    }
-    return *this;
-}
-
-Process::~Process() {
-    if (handle_) CloseHandle(handle_);
-}
-
 long Process::WaitExit(int timeoutMs) const {
     if (!handle_) return -1;
-    if (WaitForSingleObject(handle_, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) return -1;
+    if (WaitForSingleObject(handle_.get(), static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) return -1;
     DWORD code = 0;
-    GetExitCodeProcess(handle_, &code);
+    GetExitCodeProcess(handle_.get(), &code);
     return static_cast<long>(code);
 }
 
 bool Process::Running() const {
-    return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT;
+    return handle_ && WaitForSingleObject(handle_.get(), 0) == WAIT_TIMEOUT;
 }
 
 void Process::Kill() const {
     if (Running()) {
-        TerminateProcess(handle_, 99);
-        WaitForSingleObject(handle_, 5000);
+        TerminateProcess(handle_.get(), 99);
+        WaitForSingleObject(handle_.get(), 5000);
     }
+}
+
+namespace {
+
+// A byte string never needs more UTF-16 units than it has bytes.
+std::wstring ToWide(UINT codePage, const std::string& bytes) {
+    std::wstring wide(bytes.size(), L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                                        &wide[0], static_cast<int>(wide.size()))));
+    return wide;
+}
+
+}  // namespace
+
+std::wstring Wide(const std::string& utf8) {
+    return ToWide(CP_UTF8, utf8);
+}
+
+std::string FromCp932(const char* text) {
+    return Utf8(ToWide(932, text));
+}
+
+std::string Utf8(const std::wstring& wide) {
+    std::string utf8(wide.size() * 3, '\0');  // at most three bytes a UTF-16 unit
+    utf8.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                                         &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr)));
+    return utf8;
+}
+
+std::string Fill(const std::string& pattern, const std::string& arg) {
+    std::string text = pattern;
+    size_t at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, arg);
+    return text;
 }
 
 Process Start(const std::string& exe, const std::string& currentDir, const std::string& outputPath) {
     Process process;
-    std::string commandLine = "\"" + exe + "\"";
-    STARTUPINFOA startup = {};
+    std::wstring commandLine = L"\"" + Wide(exe) + L"\"";
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     HANDLE output = INVALID_HANDLE_VALUE;
     if (!outputPath.empty()) {
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+        output = CreateFileW(Wide(outputPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (output != INVALID_HANDLE_VALUE) {
             startup.dwFlags = STARTF_USESTDHANDLES;
@@ -83,10 +99,11 @@ Process Start(const std::string& exe, const std::string& currentDir, const std::
         }
     }
     PROCESS_INFORMATION info = {};
-    if (CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, output != INVALID_HANDLE_VALUE, 0,
-                       nullptr, currentDir.empty() ? nullptr : currentDir.c_str(), &startup, &info)) {
+    std::wstring folder = Wide(currentDir);
+    if (CreateProcessW(Wide(exe).c_str(), &commandLine[0], nullptr, nullptr, output != INVALID_HANDLE_VALUE, 0,
+                       nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
         CloseHandle(info.hThread);
-        process.handle_ = info.hProcess;
+        process.handle_.reset(info.hProcess, CloseHandle);
         process.id_ = info.dwProcessId;
     }
     if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
@@ -94,15 +111,16 @@ Process Start(const std::string& exe, const std::string& currentDir, const std::
 }
 
 std::string TextOf(HWND window) {
-    char text[2048] = {};
+    wchar_t text[2048] = {};
     // WM_GETTEXT is marshalled across processes; a timeout keeps a busy
-    // program from hanging the driver.
+    // program from hanging the driver. Asked as Unicode, an ANSI window's
+    // text comes converted from the system's code page.
     DWORD_PTR ignored = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, sizeof text / sizeof text[0], reinterpret_cast<LPARAM>(text),
                              SMTO_ABORTIFHUNG, 3000, &ignored)) {
-        GetWindowTextA(window, text, sizeof text);
+        GetWindowTextW(window, text, sizeof text / sizeof text[0]);
     }
-    return text;
+    return Utf8(text);
 }
 
 std::string ClassOf(HWND window) {
@@ -111,25 +129,16 @@ std::string ClassOf(HWND window) {
     return name;
 }
 
-namespace {
-
-struct TopSearch {
-    DWORD pid;
-    bool visibleOnly;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectTop(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<TopSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == search->pid && (!search->visibleOnly || IsWindowVisible(window))) {
-        search->found.push_back(window);
-    }
-    return TRUE;
+void SetText(HWND control, const std::string& text) {
+    std::wstring wide = Wide(text);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG, 2000,
+                        &ignored);
 }
 
-BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
+namespace {
+
+BOOL CALLBACK Collect(HWND window, LPARAM param) {
     reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
     return TRUE;
 }
@@ -137,24 +146,13 @@ BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
 }  // namespace
 
 std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly) {
-    TopSearch search{pid, visibleOnly, {}};
-    EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND WaitWindow(DWORD pid, const std::string& caption, int timeoutMs) {
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND w : TopWindows(pid)) {
-                if (caption.empty() || TextOf(w) == caption) {
-                    found = w;
-                    return true;
-                }
-            }
-            return false;
-        },
-        timeoutMs);
+    std::vector<HWND> all, found;
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
+    for (HWND window : all) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == pid && (!visibleOnly || IsWindowVisible(window))) found.push_back(window);
+    }
     return found;
 }
 
@@ -164,7 +162,7 @@ bool WaitGone(HWND window, int timeoutMs) {
 
 std::vector<HWND> Children(HWND parent) {
     std::vector<HWND> found;
-    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&found));
+    EnumChildWindows(parent, Collect, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
@@ -177,27 +175,39 @@ HWND FindChild(HWND parent, const std::string& className, const std::string& cap
     return nullptr;
 }
 
-HWND FindChildById(HWND parent, int id) {
-    for (HWND child : Children(parent)) {
-        if (GetDlgCtrlID(child) == id) return child;
-    }
-    return nullptr;
-}
-
 void Click(HWND button) {
     PostMessageA(button, BM_CLICK, 0, 0);
 }
 
-void ClickCommand(HWND button) {
-    PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
-                 reinterpret_cast<LPARAM>(button));
+void Press(HWND window, int id) {
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
 }
 
 void Close(HWND window) {
     PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
+void Keys(std::initializer_list<WORD> keys) {
+    for (WORD key : keys) {
+        INPUT input[2] = {};
+        input[0].type = input[1].type = INPUT_KEYBOARD;
+        input[0].ki.wVk = input[1].ki.wVk = key;
+        input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, input, sizeof input[0]);
+        Sleep(300);
+    }
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
+}
+
 Box ReadBox(HWND window) {
+    // The box fills in its children right after it appears.
+    WaitUntil([&] { return FindChild(window, "Button", "") != nullptr; }, 2000);
     Box box;
     box.window = window;
     box.caption = TextOf(window);
@@ -230,8 +240,6 @@ bool WaitBox(DWORD pid, Box& box, const std::vector<HWND>& skip, int timeoutMs) 
         },
         timeoutMs);
     if (!found) return false;
-    // The box fills in its children right after it appears.
-    WaitUntil([&] { return !ReadBox(found).buttons.empty(); }, 2000);
     box = ReadBox(found);
     return true;
 }
@@ -260,6 +268,12 @@ RECT ClientRectOnScreen(HWND window) {
 
 SIZE ScreenSize() {
     return SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+bool Centred(HWND window) {
+    RECT r = WindowRect(window);
+    SIZE screen = ScreenSize();
+    return r.left == (screen.cx - (r.right - r.left)) / 2 && r.top == (screen.cy - (r.bottom - r.top)) / 2;
 }
 
 namespace {
@@ -326,10 +340,9 @@ void Settle(HWND window) {
 }
 
 bool SaveBmp(const Image& image, const std::string& path) {
-    FILE* file = fopen(path.c_str(), "wb");
+    FILE* file = _wfopen(Wide(path).c_str(), L"wb");
     if (!file) return false;
-    const int rowBytes = (image.width * 3 + 3) & ~3;
-    const uint32_t dataBytes = static_cast<uint32_t>(rowBytes) * image.height;
+    const uint32_t dataBytes = static_cast<uint32_t>(image.pixels.size() * 4);
     BITMAPFILEHEADER fileHeader = {};
     fileHeader.bfType = 0x4D42;
     fileHeader.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
@@ -337,23 +350,14 @@ bool SaveBmp(const Image& image, const std::string& path) {
     BITMAPINFOHEADER header = {};
     header.biSize = sizeof header;
     header.biWidth = image.width;
-    header.biHeight = image.height;  // bottom row first, as every reader expects
+    header.biHeight = -image.height;  // top row first, as the pixels are
     header.biPlanes = 1;
-    header.biBitCount = 24;
+    header.biBitCount = 32;
     header.biCompression = BI_RGB;
     header.biSizeImage = dataBytes;
     fwrite(&fileHeader, sizeof fileHeader, 1, file);
     fwrite(&header, sizeof header, 1, file);
-    std::vector<unsigned char> row(static_cast<size_t>(rowBytes), 0);
-    for (int y = image.height - 1; y >= 0; --y) {
-        for (int x = 0; x < image.width; ++x) {
-            uint32_t c = image.At(x, y);
-            row[x * 3] = static_cast<unsigned char>(Blue(c));
-            row[x * 3 + 1] = static_cast<unsigned char>(Green(c));
-            row[x * 3 + 2] = static_cast<unsigned char>(Red(c));
-        }
-        fwrite(row.data(), 1, row.size(), file);
-    }
+    fwrite(image.pixels.data(), 4, image.pixels.size(), file);
     return fclose(file) == 0;
 }
 
@@ -387,18 +391,18 @@ int CaptionIconPixels(HWND window, uint32_t colour) {
 namespace {
 
 constexpr char kRecordKey[] = "Software\\Brackwen\\KESTRAVON";
-constexpr char kRecordValue[] = "GameDir";
 
-bool SetRecordValue(DWORD type, const void* data, DWORD size) {
+// A wide string is stored as it is; an ANSI one ("A") the way the updater
+// stores its own: converted with the system's code page when it is a string.
+template <class SetValue>
+bool SetRecordValue(SetValue set) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)) {
         return false;
     }
-    bool ok = RegSetValueExA(key, kRecordValue, 0, type, static_cast<const BYTE*>(data), size) ==
-              ERROR_SUCCESS;
+    LONG status = set(key);
     RegCloseKey(key);
-    return ok;
+    return status == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -408,32 +412,36 @@ bool ClearRecord() {
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
+bool SetRecordRaw(DWORD type, const std::string& bytes) {
+    return SetRecordValue([&](HKEY key) {
+        return RegSetValueExA(key, "GameDir", 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                              static_cast<DWORD>(bytes.size()));
+    });
+}
+
 bool SetRecordString(const std::string& value) {
-    return SetRecordValue(REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+    std::wstring wide = Wide(value);
+    return SetRecordValue([&](HKEY key) {
+        return RegSetValueExW(key, L"GameDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                              static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+    });
 }
 
 bool SetRecordDword(DWORD value) {
-    return SetRecordValue(REG_DWORD, &value, sizeof value);
-}
-
-bool SetRecordRaw(DWORD type, const std::string& bytes) {
-    return SetRecordValue(type, bytes.data(), static_cast<DWORD>(bytes.size()));
+    return SetRecordRaw(REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof value));
 }
 
 std::string ReadRecord() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRecordKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
-    char data[2048] = {};
-    DWORD size = sizeof data - 1;
-    DWORD type = 0;
-    LONG status = RegQueryValueExA(key, kRecordValue, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS ? std::string(data) : std::string();
+    wchar_t data[2048] = {};
+    DWORD size = sizeof data - sizeof data[0];
+    LONG status = RegGetValueW(HKEY_CURRENT_USER, Wide(kRecordKey).c_str(), L"GameDir", RRF_RT_ANY | RRF_NOEXPAND,
+                               nullptr, data, &size);
+    return status == ERROR_SUCCESS ? Utf8(data) : std::string();
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
     out.clear();
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     char buffer[65536];
@@ -445,7 +453,7 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& data) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
@@ -455,53 +463,69 @@ bool WriteWholeFile(const std::string& path, const std::string& data) {
     return CloseHandle(file) && ok;
 }
 
+namespace {
+
+DWORD AttributesOf(const std::string& path) {
+    return GetFileAttributesW(Wide(path).c_str());
+}
+
+}  // namespace
+
 bool FileExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = AttributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFolder(const std::string& path) {
+    DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MakeFolder(const std::string& path) {
+    for (size_t i = 3; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '\\') CreateDirectoryW(Wide(path.substr(0, i)).c_str(), nullptr);
+    }
+    return IsFolder(path);
 }
 
 std::vector<std::string> ListFolder(const std::string& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(Wide(folder + "\\*").c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE) return names;
     do {
-        if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0) {
-            names.push_back(entry.cFileName);
+        if (wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0) {
+            names.push_back(Utf8(entry.cFileName));
         }
-    } while (FindNextFileA(find, &entry));
+    } while (FindNextFileW(find, &entry));
     FindClose(find);
     return names;
 }
 
-bool FreshFolder(const std::string& folder) {
-    for (const std::string& name : ListFolder(folder)) {
-        std::string path = folder + "\\" + name;
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
+void RemoveTree(const std::string& path) {
+    for (const std::string& name : ListFolder(path)) {
+        std::string child = path + "\\" + name;
+        if (IsFolder(child)) {
+            RemoveTree(child);
+        } else {
+            SetFileAttributesW(Wide(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(Wide(child).c_str());
+        }
     }
-    CreateDirectoryA(folder.c_str(), nullptr);
-    DWORD attributes = GetFileAttributesA(folder.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           ListFolder(folder).empty();
+    RemoveDirectoryW(Wide(path).c_str());
 }
 
-std::string ToUtf8(const std::string& cp932) {
-    if (cp932.empty()) return "";
-    int wide = MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(wide), L'\0');
-    MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), &w[0], wide);
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &utf8[0], bytes, nullptr, nullptr);
-    return utf8;
+bool FreshFolder(const std::string& folder) {
+    RemoveTree(folder);
+    return MakeFolder(folder);
 }
 
-std::string Fill(const char* pattern, const std::string& arg) {
-    std::string text = pattern;
-    size_t at = text.find("%s");
-    if (at != std::string::npos) text.replace(at, 2, arg);
-    return text;
+std::string Listing(const std::string& folder) {
+    std::vector<std::string> names = ListFolder(folder);
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& n : names) joined += (joined.empty() ? "" : ", ") + n;
+    return joined;
 }
 
 }  // namespace drv

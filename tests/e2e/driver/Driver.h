@@ -1,5 +1,7 @@
 // Drives another program's windows under Wine the way a user would: start it,
 // find its windows and controls, press buttons, read texts and pixels.
+// Every string here is UTF-8: texts are read back as Unicode, so that one
+// comparison holds on a Japanese and on a Western system alike.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +9,8 @@
 #include <stdint.h>
 
 #include <functional>
+#include <memory>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -19,15 +23,9 @@ extern const int kWaitMs;
 // Polls done every few milliseconds until it holds or timeoutMs pass.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs);
 
-// A started program; closes its handles, never ends it.
+// A started program; its handle closes with the last copy, which never ends it.
 class Process {
 public:
-    Process() = default;
-    Process(Process&& other) noexcept;
-    Process& operator=(Process&& other) noexcept;
-    Process(const Process&) = delete;
-    ~Process();
-
     bool Started() const { return handle_ != nullptr; }
     DWORD Id() const { return id_; }
     // The exit code, or -1 while it still runs after timeoutMs.
@@ -38,7 +36,7 @@ public:
 
 private:
     friend Process Start(const std::string&, const std::string&, const std::string&);
-    HANDLE handle_ = nullptr;
+    std::shared_ptr<void> handle_;
     DWORD id_ = 0;
 };
 
@@ -46,33 +44,44 @@ private:
 // With outputPath its standard output and error go to that file.
 Process Start(const std::string& exe, const std::string& currentDir = "", const std::string& outputPath = "");
 
+// A program text (resources/Texts.h, CP932 in these programs as in the
+// updater) as UTF-8.
+std::string FromCp932(const char* text);
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
+// Fills the one %s of a message pattern.
+std::string Fill(const std::string& pattern, const std::string& arg);
+
 // Texts and classes of any process's windows.
 std::string TextOf(HWND window);
 std::string ClassOf(HWND window);
+// Replaces an edit control's text, as typing it would.
+void SetText(HWND control, const std::string& text);
 
 // Top-level windows of the process (visible ones only unless asked).
 std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly = true);
-// The first visible top-level window of pid whose caption is caption
-// ("" for any), once it appears.
-HWND WaitWindow(DWORD pid, const std::string& caption, int timeoutMs = kWaitMs);
 // Waits until the window is gone or hidden.
 bool WaitGone(HWND window, int timeoutMs = kWaitMs);
 
 std::vector<HWND> Children(HWND parent);
 // A child by class ("" for any) and caption ("" for any).
 HWND FindChild(HWND parent, const std::string& className, const std::string& caption);
-HWND FindChildById(HWND parent, int id);
 
 // Presses a button without waiting for what it starts, so a modal loop or a
 // long handler on the other side never blocks the driver.
 void Click(HWND button);
-// The same press delivered as the parent's WM_COMMAND, for windows that are
-// not yet ready to take mouse messages.
-void ClickCommand(HWND button);
+// The same press delivered as the window's WM_COMMAND from its control id,
+// for windows that are not active or not yet ready to take mouse messages.
+void Press(HWND window, int id);
 // Asks the window to close, as its close box does.
 void Close(HWND window);
+// Types the keys into whatever window has the focus, each pressed and let go.
+void Keys(std::initializer_list<WORD> keys);
+// The control that has the keyboard focus in window's thread.
+HWND FocusOf(HWND window);
 
-// A message box: its own top-level window with a text, an icon and buttons.
+// A message box read from the screen: its own top-level window with a text,
+// an icon and buttons.
 struct Box {
     HWND window = nullptr;
     HWND icon = nullptr;  // the icon static, if any
@@ -80,6 +89,7 @@ struct Box {
     std::string text;
     std::vector<std::string> buttons;
 };
+// Waits until the box has its buttons, then reads it.
 Box ReadBox(HWND window);
 // Waits for a box of pid other than the windows in skip.
 bool WaitBox(DWORD pid, Box& box, const std::vector<HWND>& skip, int timeoutMs = kWaitMs);
@@ -89,6 +99,9 @@ RECT WindowRect(HWND window);
 // The client area in screen coordinates.
 RECT ClientRectOnScreen(HWND window);
 SIZE ScreenSize();
+// The window's outer rectangle sits in the middle of the screen, its origin
+// rounded toward zero as C++ divides, so negative on a smaller screen.
+bool Centred(HWND window);
 
 // Pixels copied from the screen, 0x00RRGGBB, top row first.
 struct Image {
@@ -127,14 +140,16 @@ std::string ReadRecord();
 bool ReadWholeFile(const std::string& path, std::string& out);
 bool WriteWholeFile(const std::string& path, const std::string& data);
 bool FileExists(const std::string& path);
-// Names in a folder, "." and ".." left out.
-std::vector<std::string> ListFolder(const std::string& folder);
-// Makes an empty folder (removing what was there, files one level deep).
+bool IsFolder(const std::string& path);
+// Makes the folder and every folder above it that is missing.
+bool MakeFolder(const std::string& path);
+// Removes the folder and everything in it.
+void RemoveTree(const std::string& path);
+// Makes an empty folder, removing what was there.
 bool FreshFolder(const std::string& folder);
-
-// CP932 text made readable on a UTF-8 terminal.
-std::string ToUtf8(const std::string& cp932);
-// Fills the one %s of a message pattern.
-std::string Fill(const char* pattern, const std::string& arg);
+// Names in a folder, "." and ".." left out, in the order the system lists them.
+std::vector<std::string> ListFolder(const std::string& folder);
+// "a, b, c" of a folder's names, sorted.
+std::string Listing(const std::string& folder);
 
 }  // namespace drv

@@ -1,15 +1,22 @@
-// The scenarios' common ground: paths from the runner, starting the updater, its boxes.
+// The updater driver: paths from the runner, starting the updater, its windows and boxes.
 #include "driver/Updater.h"
 
 #include <stdlib.h>
 
-#include <algorithm>
-#include <vector>
-
+#include "resources/Layouts.h"
 #include "resources/Names.h"
 #include "resources/Texts.h"
 
-namespace bed {
+namespace upd {
+
+namespace {
+
+// The dialog manager's class, which the folder picker runs on.
+constexpr char kPickerClass[] = "#32770";
+// How long "nothing else is shown" is watched for.
+constexpr int kQuietMs = 1500;
+
+}  // namespace
 
 std::string Env(const char* name) {
     const char* value = getenv(name);
@@ -35,7 +42,15 @@ std::string TitleOf(const std::string& name) {
 std::string ErrorText(const char* pattern, const std::string& arg) {
     // Every message the scenarios meet ends in a Japanese character, which
     // sorts above "." and so gains one.
-    return drv::Fill(pattern, arg) + ".";
+    return drv::Fill(drv::FromCp932(pattern), arg) + ".";
+}
+
+bool WesternSystem() {
+    return GetACP() == 1252;
+}
+
+std::string ShotName(const std::string& name) {
+    return WesternSystem() ? name + "-en" : name;
 }
 
 bool MakeFlippedCopy(const std::string& from, const std::string& to) {
@@ -69,6 +84,25 @@ bool MakeFlippedCopy(const std::string& from, const std::string& to) {
     return false;
 }
 
+bool MakeWindows98Copy(const std::string& from, const std::string& to) {
+    std::string exe, payload;
+    if (!drv::ReadWholeFile(UpdaterPath(from), exe) || !drv::ReadWholeFile(PayloadPath(from), payload) ||
+        !drv::WriteWholeFile(UpdaterPath(to), exe) || !drv::WriteWholeFile(PayloadPath(to), payload)) {
+        return false;
+    }
+    std::string path = "Software\\Wine\\AppDefaults\\" + to + ".exe";
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    static const char kVersion[] = "win98";
+    LONG set = RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(kVersion),
+                              sizeof kVersion);
+    RegCloseKey(key);
+    return set == ERROR_SUCCESS;
+}
+
 std::string OldGame() {
     return Env("E2E_OLD_GAME");
 }
@@ -90,17 +124,77 @@ Running::~Running() {
     }
 }
 
-HWND Running::Window(const char* windowClass, const char* caption, bool visibleOnly) const {
+HWND Running::Window(const char* windowClass, const std::string& caption, bool visibleOnly) const {
     for (HWND window : drv::TopWindows(process.Id(), visibleOnly)) {
-        if (drv::ClassOf(window) == windowClass && (!caption || drv::TextOf(window) == caption)) return window;
+        if (drv::ClassOf(window) == windowClass && (caption.empty() || drv::TextOf(window) == caption)) return window;
     }
     return nullptr;
 }
 
-HWND Running::WaitWindow(const char* windowClass, const char* caption, int timeoutMs) const {
+HWND Running::WaitWindow(const char* windowClass, const std::string& caption, int timeoutMs) const {
     HWND found = nullptr;
     drv::WaitUntil([&] { return (found = Window(windowClass, caption)) != nullptr || Ended(); }, timeoutMs);
     return found;
+}
+
+HWND Running::WaitFor(const char* windowClass, const std::string& caption, const char* forbidden) const {
+    HWND found = nullptr;
+    drv::WaitUntil([&] {
+        if (forbidden) check::Require(!Window(forbidden), std::string(forbidden) + " showed too early");
+        found = Window(windowClass, caption);
+        check::Require(found || !Ended(), std::string("ended while waiting for ") + windowClass);
+        return found != nullptr;
+    });
+    check::Require(found != nullptr, std::string("no window ") + windowClass + " \"" + caption + "\"; shown: " + Shown());
+    return found;
+}
+
+namespace {
+
+// Found by class, so that a wrong caption fails the case without hiding
+// what follows.
+HWND WaitCaptioned(const Running& running, const char* windowClass, const char* caption) {
+    HWND window = running.WaitFor(windowClass);
+    check::ExpectEq(drv::TextOf(window), drv::FromCp932(caption), std::string("caption of ") + windowClass);
+    return window;
+}
+
+}  // namespace
+
+HWND Running::WaitMainWindow() const {
+    return WaitCaptioned(*this, kMainWindow.className, texts::kMainCaption);
+}
+
+HWND Running::WaitLocateDialog() const {
+    return WaitCaptioned(*this, kLocateWindow.className, texts::kLocateCaption);
+}
+
+void Running::ExpectOnly(const std::vector<HWND>& expected, const std::string& what) const {
+    drv::WaitUntil([&] {
+        for (HWND window : Windows()) {
+            bool known = false;
+            for (HWND e : expected) known = known || e == window;
+            check::Require(known, what + ": unexpected window; shown: " + Shown());
+        }
+        for (HWND e : expected) check::Require(IsWindowVisible(e), what + ": a window went away");
+        return false;
+    }, kQuietMs);
+}
+
+long Running::WaitExit() const {
+    long code = process.WaitExit();
+    check::Require(code != -1, "the updater did not end; shown: " + Shown());
+    return code;
+}
+
+std::string Running::Shown() const {
+    std::string shown;
+    for (HWND window : Windows()) {
+        shown += (shown.empty() ? "" : "; ") + drv::ClassOf(window) + " \"" + drv::TextOf(window) + "\"";
+        std::string text = BoxText(window);
+        if (!text.empty()) shown += " (" + text + ")";
+    }
+    return shown.empty() ? "nothing" : shown;
 }
 
 bool Launch(const std::string& exe, Running& running, const std::string& currentDir) {
@@ -113,12 +207,17 @@ bool Launch(const std::string& exe, Running& running, const std::string& current
 
 bool StartUpdater(const std::string& name, Running& running, const std::string& currentDir) {
     if (!Launch(UpdaterPath(name), running, currentDir)) return false;
-    running.main = drv::WaitWindow(running.process.Id(), texts::kMainCaption);
+    running.main = running.WaitWindow(kMainWindow.className);
+    if (running.main) {
+        check::ExpectEq(drv::TextOf(running.main), drv::FromCp932(texts::kMainCaption), "main window caption");
+    } else {
+        check::Note("no main window; shown: " + running.Shown());
+    }
     return running.main != nullptr;
 }
 
 HWND MainButton(const Running& running, const char* caption) {
-    return drv::FindChild(running.main, "Button", caption);
+    return drv::FindChild(running.main, "Button", drv::FromCp932(caption));
 }
 
 long Quit(Running& running) {
@@ -127,33 +226,52 @@ long Quit(Running& running) {
     return running.process.WaitExit();
 }
 
+bool CloseAll(Running& running) {
+    for (int round = 0; round < 10 && running.process.Running(); ++round) {
+        for (HWND w : running.Windows()) drv::Close(w);
+        if (running.process.WaitExit(1000) >= 0) return true;
+    }
+    return !running.process.Running();
+}
+
 bool WaitBox(const Running& running, drv::Box& box, int timeoutMs) {
     return drv::WaitBox(running.process.Id(), box, {running.main}, timeoutMs);
 }
 
-bool StartUpdate(check::Suite& suite, const Running& running, drv::Box& box) {
+void Answer(HWND box, const char* caption) {
+    for (int id = kIdMessageButtonFirst; id < kIdMessageButtonFirst + 3; ++id) {
+        HWND button = GetDlgItem(box, id);
+        if (button && drv::TextOf(button) == drv::FromCp932(caption)) return drv::Press(box, id);
+    }
+    check::Require(false, "no button " + drv::FromCp932(caption));
+}
+
+std::string BoxText(HWND box) {
+    HWND text = GetDlgItem(box, kIdMessageText);
+    return text ? drv::TextOf(text) : "";
+}
+
+bool StartUpdate(const Running& running, drv::Box& box) {
     HWND start = MainButton(running, texts::kStartUpdate);
-    suite.Require(start != nullptr, "no start button");
+    check::Require(start != nullptr, "no start button");
     drv::Click(start);
-    return WaitBox(running, box, 30000);
+    return WaitBox(running, box, 2 * drv::kWaitMs);  // decoding takes a while under an emulator
 }
 
-void ExpectUpdateInto(check::Suite& suite, Running& running, const std::string& updater,
-                      const std::string& folder) {
+void ExpectUpdateInto(Running& running, const std::string& updater, const std::string& folder) {
     drv::Box box;
-    suite.Require(StartUpdate(suite, running, box), "no box after the start button");
-    ExpectBoxAndPress(suite, box, texts::kInfoCaption, texts::kUpdateDone);
-    suite.ExpectEq(running.process.WaitExit(), 0L, "exit code after the completion box");
+    check::Require(StartUpdate(running, box), "no box after the start button");
+    ExpectBoxAndPress(box, drv::FromCp932(texts::kInfoCaption), drv::FromCp932(texts::kUpdateDone));
+    check::ExpectEq(running.process.WaitExit(), 0L, "exit code after the completion box");
     std::string written, payload;
-    suite.Expect(drv::ReadWholeFile(folder + "\\" + names::kTargetFile, written) &&
-                     drv::ReadWholeFile(PayloadPath(updater), payload) && written == payload,
-                 "kestravon.exe in " + folder + " is not the payload");
+    check::Expect(drv::ReadWholeFile(folder + "\\" + names::kTargetFile, written) &&
+                      drv::ReadWholeFile(PayloadPath(updater), payload) && written == payload,
+                  "kestravon.exe in " + folder + " is not the payload");
 }
 
-void ExpectBoxAndPress(check::Suite& suite, const drv::Box& box, const std::string& caption,
-                       const std::string& text, LPCSTR icon) {
-    suite.ExpectEq(box.caption, caption, "box caption");
-    suite.ExpectEq(box.text, text, "box text");
+void ExpectBoxAndPress(const drv::Box& box, const std::string& caption, const std::string& text, LPCSTR icon) {
+    check::ExpectEq(box.caption, caption, "box caption");
+    check::ExpectEq(box.text, text, "box text");
     if (icon) {
         // The other standard icon must look clearly less alike, or the
         // comparison proves nothing.
@@ -162,13 +280,41 @@ void ExpectBoxAndPress(check::Suite& suite, const drv::Box& box, const std::stri
         drv::WaitUntil([&] { return box.icon && drv::IconLikeness(box.icon, icon) > 0.97; }, 2000);
         double wanted = box.icon ? drv::IconLikeness(box.icon, icon) : 0.0;
         double unwanted = box.icon ? drv::IconLikeness(box.icon, other) : 0.0;
-        suite.Expect(wanted > 0.97 && unwanted < 0.9,
-                     "box icon: " + std::to_string(static_cast<int>(wanted * 100)) + "% like the one wanted, " +
-                         std::to_string(static_cast<int>(unwanted * 100)) + "% like the other");
+        check::Expect(wanted > 0.97 && unwanted < 0.9,
+                      "box icon: " + std::to_string(static_cast<int>(wanted * 100)) + "% like the one wanted, " +
+                          std::to_string(static_cast<int>(unwanted * 100)) + "% like the other");
     }
-    suite.ExpectEq(box.buttons.size(), size_t{1}, "number of box buttons");
-    suite.Expect(drv::PressBoxButton(box, texts::kButtonOk), "the box has an OK button");
-    suite.Expect(drv::WaitGone(box.window), "the box goes away after OK");
+    check::ExpectEq(box.buttons.size(), size_t{1}, "number of box buttons");
+    check::Expect(drv::PressBoxButton(box, drv::FromCp932(texts::kButtonOk)), "the box has an OK button");
+    check::Expect(drv::WaitGone(box.window), "the box goes away after OK");
+}
+
+HWND OpenPicker(const Running& running, HWND locate) {
+    drv::Press(locate, kIdLocateButton2);
+    return WaitCaptioned(running, kPickerClass, texts::kSelectCaption);
+}
+
+void TypeFolder(HWND picker, const std::string& folder) {
+    HWND field = GetDlgItem(picker, kIdPickerName);
+    check::Require(field != nullptr, "the picker has no folder name field");
+    drv::SetText(field, folder);
+}
+
+HWND PickAndAccept(const Running& running, HWND locate, const std::string& folder) {
+    HWND picker = OpenPicker(running, locate);
+    TypeFolder(picker, folder);
+    drv::Press(picker, IDOK);
+    return picker;
+}
+
+void ExpectCentred(HWND window, const std::string& what) {
+    RECT r = drv::WindowRect(window);
+    SIZE screen = drv::ScreenSize();
+    check::Expect(drv::Centred(window), what + " at " + std::to_string(r.left) + ", " + std::to_string(r.top) +
+                                            ", " + std::to_string(r.right - r.left) + " x " +
+                                            std::to_string(r.bottom - r.top) + ", not centred on a " +
+                                            std::to_string(screen.cx) + " x " + std::to_string(screen.cy) +
+                                            " screen");
 }
 
 bool Snap(HWND window, const std::string& name) {
@@ -179,12 +325,4 @@ bool Snap(HWND window, const std::string& name) {
     return drv::SaveBmp(drv::Capture(drv::WindowRect(window)), shots + "\\" + name + ".bmp");
 }
 
-std::string Listing(const std::string& folder) {
-    std::vector<std::string> names = drv::ListFolder(folder);
-    std::sort(names.begin(), names.end());
-    std::string joined;
-    for (const std::string& n : names) joined += (joined.empty() ? "" : ", ") + n;
-    return joined;
-}
-
-}  // namespace bed
+}  // namespace upd
