@@ -402,6 +402,25 @@ void DotDotUnderWesternLetterClimbsOneFolder() {
     MarkerFolderIsStored("sub\\..\\Vesperlin", game + "\\", gWork + u8"\\Jeux à");
 }
 
+// Japanese typed on a Western system: the ANSI file functions cannot take
+// it, and turned into "?" or a look-alike it would make or store a folder
+// of another name. The error says so and the picker stays for another try.
+void TypedNameTheCodePageCannotHoldIsRefused() {
+    if (!upd::WesternSystem()) check::Skip("needs a Western system (code page 1252)");
+    upd::Running app;
+    HWND locate = StartToLocateDialog(app);
+    HWND picker = upd::PickAndAccept(app, locate, gWork + u8"\\ゲーム");
+    HWND error = app.WaitFor(names::kMessageDialogClass);
+    upd::ExpectBoxAndPress(drv::ReadBox(error), upd::TitleOf("Setup"), upd::ErrorText(texts::kTypedNameNotInCodePage),
+                           IDI_ERROR);
+    app.ExpectOnly({locate, picker}, "after the error");
+    check::ExpectEq(drv::Listing(gWork), std::string("cwd"), "the folder holds");
+    drv::Press(picker, IDCANCEL);
+    Require(drv::WaitGone(picker), "picker stayed up");
+    QuitFromLocate(app, locate);
+    RecordEmpty();
+}
+
 void Snap(HWND window, const std::string& name) {
     Require(upd::Snap(window, upd::ShotName(name)), "cannot save " + name);
 }
@@ -452,6 +471,7 @@ int main(int argc, char** argv) {
         {"moved-dialog-centred-again", MovedDialogIsCentredAgain},
         {"changed-destination-is-updated", ChangedDestinationIsUpdated},
         {"dot-dot-under-a-western-letter-climbs-one-folder", DotDotUnderWesternLetterClimbsOneFolder},
+        {"typed-name-the-code-page-cannot-hold-is-refused", TypedNameTheCodePageCannotHoldIsRefused},
         {"screenshots", Screenshots},
     };
     int failed = check::Run(argc, argv, table, [&root](const std::string& name) {
