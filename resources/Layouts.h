@@ -59,11 +59,11 @@ constexpr int kBannerWidth = 512;
 constexpr int kBannerHeight = 185;
 
 constexpr ControlLayout kMainControls[] = {
-    // kind        id                x    y    width         height         caption                     tab
-    {ControlKind::Image,  kIdMainImage1,    8,   8,   kBannerWidth, kBannerHeight, nullptr,                    -1},
-    {ControlKind::Button, kIdMainButton1,   8,   200, 113,          33,            texts::kStartUpdate,        0},
-    {ControlKind::Button, kIdMainButton3,   432, 200, 83,           33,            texts::kQuit,               1},
-    {ControlKind::Button, kIdMainButton4,   296, 200, 113,          33,            texts::kChangeDestination,  2},
+    // kind               id              x    y    w             h              caption                    tab
+    {ControlKind::Image,  kIdMainImage1,  8,   8,   kBannerWidth, kBannerHeight, nullptr,                   -1},
+    {ControlKind::Button, kIdMainButton1, 8,   200, 113,          33,            texts::kStartUpdate,       0},
+    {ControlKind::Button, kIdMainButton3, 432, 200, 83,           33,            texts::kQuit,              1},
+    {ControlKind::Button, kIdMainButton4, 296, 200, 113,          33,            texts::kChangeDestination, 2},
 };
 
 constexpr WindowLayout kMainWindow = {
@@ -75,7 +75,7 @@ constexpr WindowLayout kMainWindow = {
 // reaches the dialog's right edge, so a longer text (the progress line) is
 // cut by the edge and not by the label.
 constexpr ControlLayout kLocateControls[] = {
-    // kind        id                x    y    w    h   caption                tab
+    // kind               id                x    y    w    h   caption                tab
     {ControlKind::Label,  kIdLocateLabel1,  8,   16,  399, 12, texts::kLocateLine1,   -1},
     {ControlKind::Label,  kIdLocateLabel2,  8,   32,  381, 12, texts::kLocateLine2,   -1},
     {ControlKind::Label,  kIdLocateLabel3,  8,   56,  213, 12, texts::kLocateLine3,   -1},
@@ -106,7 +106,7 @@ constexpr int kIdPickerHelp = 105;
 // Creation order is tab order, and each label's access key moves the focus to
 // the control created after it.
 constexpr ControlLayout kPickerControls[] = {
-    // kind              id               x    y    w    h    caption                tab
+    // kind                      id               x    y    w    h    caption                tab
     {ControlKind::KeyLabel,      kIdPickerLabel,  8,   8,   300, 12,  texts::kSelectName,    -1},
     {ControlKind::Edit,          kIdPickerName,   8,   22,  300, 20,  "",                    0},
     {ControlKind::KeyLabel,      kIdPickerLabel,  8,   52,  180, 12,  texts::kSelectFolders, -1},

@@ -110,9 +110,6 @@ struct Image {
     std::vector<uint32_t> pixels;
     uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
-inline int Red(uint32_t c) { return (c >> 16) & 0xFF; }
-inline int Green(uint32_t c) { return (c >> 8) & 0xFF; }
-inline int Blue(uint32_t c) { return c & 0xFF; }
 
 Image Capture(const RECT& onScreen);
 // Makes sure what is captured has been painted: waits for the window's
