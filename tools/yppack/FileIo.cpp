@@ -90,6 +90,12 @@ TempNamer SetTempNamer(TempNamer namer) {
 
 std::string TempFile::NextName() { return tempName(); }
 
+void TempFile::Kept() {
+    path_.clear();
+    InterruptRemoval::Unlist(slot_);
+    slot_ = -1;
+}
+
 int InterruptRemoval::List(const std::string& path, bool folder) {
     InstallHandler();
     if (path.size() >= kListPathSize) throw Failure("cannot write " + path + ": its name is too long");

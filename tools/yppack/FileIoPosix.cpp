@@ -163,12 +163,6 @@ void TempFile::Write(const Bytes& bytes, uint32_t mode) {
     if (close(fd) != 0) FailWriting(out_, errno);
 }
 
-void TempFile::Kept() {
-    path_.clear();
-    InterruptRemoval::Unlist(slot_);
-    slot_ = -1;
-}
-
 void WriteWholeFile(const std::string& path, const Bytes& bytes) {
     Destination to = Resolve(path);
     TempFile temp(FolderOf(to.file), path);

@@ -177,12 +177,6 @@ void TempFile::Write(const Bytes& bytes, uint32_t) {
     if (!CloseHandle(h)) FailWriting(out_, GetLastError());
 }
 
-void TempFile::Kept() {
-    path_.clear();
-    InterruptRemoval::Unlist(slot_);
-    slot_ = -1;
-}
-
 void WriteWholeFile(const std::string& path, const Bytes& bytes) {
     Destination to = Resolve(path);
     TempFile temp(FolderOf(path, to.file), path);
