@@ -132,14 +132,17 @@ bool RegisterWindowClass(const WNDCLASSA& wc) {
 
 HWND CreateTextWindow(DWORD exStyle, const char* className, const ShownText& text, DWORD style, int x, int y,
                       int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param) {
+    // No text at all, not an empty one: a bitmap or icon static would take
+    // its text for the name of a resource to load.
     Converted caption(text);
+    bool none = text.RunCount() == 0;
     if (!UnicodeWindows()) {
-        return CreateWindowExA(exStyle, className, caption.Bytes(), style, x, y, width, height, parent, menu,
-                               instance, param);
+        return CreateWindowExA(exStyle, className, none ? nullptr : caption.Bytes(), style, x, y, width, height,
+                               parent, menu, instance, param);
     }
     WideName name(className);
-    return g_wide.createWindowEx(exStyle, name.text, caption.Wide(), style, x, y, width, height, parent, menu,
-                                 instance, param);
+    return g_wide.createWindowEx(exStyle, name.text, none ? nullptr : caption.Wide(), style, x, y, width, height,
+                                 parent, menu, instance, param);
 }
 
 LRESULT DefaultWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
