@@ -57,9 +57,9 @@ void Pump() {
 }
 
 // The search's walk with a chosen share of the dialog work per folder.
-class PartView : public SearchView {
+class ShareView : public SearchView {
 public:
-    PartView(bool text, bool repaint, bool pump, bool labelOnly)
+    ShareView(bool text, bool repaint, bool pump, bool labelOnly)
         : text_(text), repaint_(repaint), pump_(pump), labelOnly_(labelOnly) {}
     void ShowRunning(bool) override {}
     void ShowProgress(const char* line) override {
@@ -130,11 +130,11 @@ int main(int argc, char** argv) {
         rows[1].folders = rows[0].folders;
         if (!Form3.ended) fprintf(stderr, "search did not end with a find\n");
 
-        const bool parts[][4] = {{false, false, false, false}, {true, false, false, false},
+        const bool shares[][4] = {{false, false, false, false}, {true, false, false, false},
                                  {true, true, false, false},   {false, false, true, false},
                                  {true, true, true, false},    {true, true, true, true}};
         for (int p = 0; p < 6; ++p) {
-            PartView view(parts[p][0], parts[p][1], parts[p][2], parts[p][3]);
+            ShareView view(shares[p][0], shares[p][1], shares[p][2], shares[p][3]);
             Win32FileSystem fileSystem;
             SearchState state;
             t0 = Now();
