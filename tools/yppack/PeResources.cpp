@@ -27,7 +27,6 @@
 #include <algorithm>
 #include <set>
 
-#include "tools/yppack/LoaderView.h"
 
 namespace yppack {
 
@@ -35,17 +34,11 @@ namespace {
 
 using namespace pe;
 
-constexpr uint32_t kHighBit = 0x80000000u;
 constexpr uint32_t kTreeLevels = 3;
 // Resource data is aligned like the resource compilers align it.
 constexpr uint32_t kDataAlignment = 8;
 // What reading a tree may copy, in names and data, per byte of the file.
 constexpr uint64_t kTreeBytesPerFileByte = 4;
-
-uint64_t AlignUp(uint64_t v, uint32_t alignment) { return (v + alignment - 1) / alignment * alignment; }
-
-// A section's length in memory.
-uint32_t MappedSize(const PeSection& s) { return s.virtualSize ? s.virtualSize : s.rawSize; }
 
 // Reads the tree through RVAs, so that every read is checked against the
 // section that holds it.
@@ -299,48 +292,6 @@ bool SameKey(const ResourceKey& a, const ResourceKey& b) {
     return a.isName == b.isName && (a.isName ? a.name == b.name : a.id == b.id);
 }
 
-PeDirectory PeLayout::Directory(uint32_t index) const {
-    return index < dataDirectories.size() ? dataDirectories[index] : PeDirectory{};
-}
-
-PeLayout ReadPeLayout(const Bytes& file) {
-    if (file.size() < kDosHeaderSize || Get16(file, 0) != kMz) throw Failure("not a PE file (no MZ header)");
-    uint64_t pe = Get32(file, kLfanew);
-    if (pe + kOptionalHeader > file.size()) throw Failure("not a PE file: its headers are cut short");
-    if (Get32(file, pe) != kPeSignature) throw Failure("not a PE file (no PE signature)");
-    uint32_t sectionCount = Get16(file, pe + kNumberOfSections);
-    uint32_t optionalSize = Get16(file, pe + kSizeOfOptionalHeader);
-    PeLayout layout;
-    layout.optionalHeader = pe + kOptionalHeader;
-    if (layout.optionalHeader + optionalSize > file.size() || optionalSize < 2) {
-        throw Failure("not a PE file: its optional header is cut short");
-    }
-    uint16_t magic = Get16(file, layout.optionalHeader + kOptionalMagic);
-    if (magic != kPe32Magic && magic != kPe32PlusMagic) throw Failure("not a PE32 or PE32+ file");
-    layout.pe32Plus = magic == kPe32PlusMagic;
-    size_t countField = NumberOfRvaAndSizes(layout.pe32Plus);
-    if (countField + 4 > optionalSize) throw Failure("not a PE file: its optional header is cut short");
-    layout.directoryCount = std::min(Get32(file, layout.optionalHeader + countField), kMaxDirectories);
-    if (countField + 4 + kDirectoryEntrySize * layout.directoryCount > optionalSize) {
-        throw Failure("not a PE file: its data directories are cut short");
-    }
-    layout.directories = layout.optionalHeader + countField + 4;
-    for (uint32_t i = 0; i < layout.directoryCount; ++i) {
-        size_t at = layout.directories + kDirectoryEntrySize * i;
-        layout.dataDirectories.push_back({Get32(file, at), Get32(file, at + 4)});
-    }
-    size_t table = layout.optionalHeader + optionalSize;
-    layout.headersEnd = table + size_t{sectionCount} * kSectionHeaderSize;
-    if (layout.headersEnd > file.size()) throw Failure("not a PE file: its section table is cut short");
-    for (uint32_t i = 0; i < sectionCount; ++i) {
-        size_t h = table + i * kSectionHeaderSize;
-        layout.sections.push_back({h, Get32(file, h + kVirtualSize), Get32(file, h + kVirtualAddress),
-                                   Get32(file, h + kSizeOfRawData), Get32(file, h + kPointerToRawData),
-                                   Get32(file, h + kSectionCharacteristics)});
-    }
-    return layout;
-}
-
 std::vector<Resource> ReadResources(const Bytes& file, const PeLayout& layout) {
     PeDirectory rsrc = layout.Directory(kResourceDirectory);
     if (rsrc.rva == 0) return {};
@@ -420,14 +371,14 @@ const PeSection* CheckLayout(const Bytes& file, const PeLayout& layout) {
     if (security.rva != 0 || security.size != 0) {
         throw Failure("it already carries an Authenticode signature: bundle the unsigned program, then sign");
     }
-    CheckImageLayout(file);
+    CheckImageLayout(file, layout);
     const PeSection& rsrc = ResourceSection(layout);
     // The rewrite keeps the bytes before the resources and sets header
     // fields there: every header must lie among them.
     if (rsrc.rawOffset == 0 || layout.headersEnd > rsrc.rawOffset) {
         throw Failure("its resource section has no place in the file after its headers: cannot rewrite it safely");
     }
-    uint64_t fileEnd = Get32(file, layout.optionalHeader + kSizeOfHeaders);
+    uint64_t fileEnd = layout.sizeOfHeaders;
     for (const PeSection& s : layout.sections) {
         if (s.rawSize != 0) fileEnd = std::max(fileEnd, uint64_t{s.rawOffset} + s.rawSize);
     }
@@ -437,8 +388,7 @@ const PeSection* CheckLayout(const Bytes& file, const PeLayout& layout) {
     const PeSection* relocations = RelocationsAfter(layout, rsrc);
     CheckRelocations(file, layout, rsrc);
     // Tables the loader finds by RVA must not move with the resources.
-    const uint64_t rsrcEnd = AlignUp(uint64_t{rsrc.virtualAddress} + MappedSize(rsrc),
-                                     Get32(file, layout.optionalHeader + kSectionAlignment));
+    const uint64_t rsrcEnd = AlignUp(uint64_t{rsrc.virtualAddress} + MappedSize(rsrc), layout.sectionAlignment);
     for (uint32_t i = 0; i < layout.dataDirectories.size(); ++i) {
         PeDirectory d = layout.dataDirectories[i];
         if (i == kResourceDirectory || i == kSecurityDirectory || (d.rva == 0 && d.size == 0)) continue;
@@ -470,8 +420,8 @@ Bytes RewriteResources(const Bytes& file, const PeLayout& layout, std::vector<Re
     }
     const PeSection& rsrc = ResourceSection(layout);
     const size_t opt = layout.optionalHeader;
-    uint32_t fileAlignment = Get32(file, opt + kFileAlignment);
-    uint32_t sectionAlignment = Get32(file, opt + kSectionAlignment);
+    const uint32_t fileAlignment = layout.fileAlignment;
+    const uint32_t sectionAlignment = layout.sectionAlignment;
     Bytes tree = LayOutTree(resources, rsrc.virtualAddress);
     uint64_t rawSize = AlignUp(tree.size(), fileAlignment);
     if (rawSize > 0xFFFFFFFFu - rsrc.rawOffset) throw Failure("the resources are too large for a PE file");
