@@ -37,8 +37,15 @@ using namespace pe;
 constexpr uint32_t kTreeLevels = 3;
 // Resource data is aligned like the resource compilers align it.
 constexpr uint32_t kDataAlignment = 8;
-// What reading a tree may copy, in names and data, per byte of the file.
+// What the resources read from a tree may cost in memory, per byte of the file.
 constexpr uint64_t kTreeBytesPerFileByte = 4;
+// A resource's cost beside its names and data: its keys and its place in the
+// list, about what they take in a 64-bit build. A constant, so that every
+// build of the tool takes the same files.
+constexpr uint64_t kResourceCost = 160;
+// Programs carry a few thousand resources at most; a tree of more entries
+// is a crafted one, and refused before it costs more than a few megabytes.
+constexpr uint32_t kMaxTreeEntries = 65536;
 
 // Reads the tree through RVAs, so that every read is checked against the
 // section that holds it.
@@ -69,19 +76,28 @@ private:
         throw Failure("the resource tree points outside the file's sections");
     }
 
-    // Many entries may name one long name: each copy is charged, before it
-    // is made.
+    // Every resource is charged, before it is made, with its own copies of
+    // its names (many may share one long name) and data.
     void Charge(uint64_t bytes) {
         spent_ += bytes;
         if (spent_ > budget_) throw Failure("the resource tree's names and data add up to far more than the file holds");
     }
     static uint64_t NameBytes(const ResourceKey& key) { return 2 * key.name.size(); }
 
+    // A tree's directories, names, data entries and data, counted at each
+    // entry that leads to them: what the rebuilt tree holds. Real trees never
+    // share those bytes, so more than the file holds is a crafted tree that
+    // would rebuild into one far larger than itself.
+    void Occupy(uint64_t bytes) {
+        occupied_ += bytes;
+        if (occupied_ > file_.size()) throw Failure("the resource tree overlaps itself");
+    }
+
     ResourceKey Key(uint32_t field) {
         if (!(field & kHighBit)) return ResourceKey::Id(field);
         uint64_t rva = uint64_t{base_} + (field & ~kHighBit);
         uint16_t length = Get16(file_, At(rva, 2));
-        Charge(2 + uint64_t{length} * 2);
+        Occupy(2 + uint64_t{length} * 2);
         size_t text = At(rva + 2, uint64_t{length} * 2);
         ResourceKey key;
         key.isName = true;
@@ -95,9 +111,12 @@ private:
         size_t header = At(uint64_t{base_} + offset, 16);
         uint32_t named = Get16(file_, header + 12);
         uint32_t count = named + Get16(file_, header + 14);
-        // Directories may overlap in a crafted tree; real entries never share bytes.
         entries_ += count;
-        if (entries_ > file_.size() / 8) throw Failure("the resource tree overlaps itself");
+        if (entries_ > kMaxTreeEntries) {
+            throw Failure("the resource tree has more than " + std::to_string(kMaxTreeEntries) +
+                          " entries, far more than a program carries");
+        }
+        Occupy(16 + uint64_t{count} * 8);
         size_t entries = At(uint64_t{base_} + offset + 16, uint64_t{count} * 8);
         ResourceKey previous;
         for (uint32_t i = 0; i < count; ++i) {
@@ -125,11 +144,8 @@ private:
             size_t entry = At(uint64_t{base_} + target, 16);
             uint32_t rva = Get32(file_, entry);
             uint32_t size = Get32(file_, entry + 4);
-            // Data that does not fit in the file must overlap itself: a
-            // crafted tree, not a program's resources.
-            dataBytes_ += size;
-            if (dataBytes_ > file_.size()) throw Failure("the resource data overlaps itself");
-            Charge(size + NameBytes(path.type) + NameBytes(path.name) + NameBytes(path.language));
+            Occupy(16 + uint64_t{size});
+            Charge(kResourceCost + size + NameBytes(path.type) + NameBytes(path.name) + NameBytes(path.language));
             size_t data = At(rva, size);
             Resource leaf = path;
             leaf.codePage = Get32(file_, entry + 8);
@@ -142,7 +158,7 @@ private:
     const PeLayout& layout_;
     uint32_t base_;
     std::set<uint32_t> directories_;
-    uint64_t dataBytes_ = 0;
+    uint64_t occupied_ = 0;
     uint64_t entries_ = 0;
     uint64_t budget_;
     uint64_t spent_ = 0;

@@ -50,9 +50,12 @@ using pe::kSecurityDirectory;
 
 // Every resource in the order the file's directories list them, which must be
 // the order the loader searches; none when the file has no resource
-// directory. Throws Failure when the tree is damaged, or when its names and
-// data add up to more than a few times the file's size (entries may share a
-// name or data, and each resource read gets copies of its own).
+// directory. Throws Failure when the tree is damaged; when it has more than
+// 65536 entries; when its directories, names, data entries and data, counted
+// at every entry that leads to them, add up to more than the file (crafted
+// trees share them; a rebuilt tree does not); or when the resources read,
+// each charged a fixed cost and its own copies of its names and data, would
+// cost more than four times the file's size.
 std::vector<Resource> ReadResources(const Bytes& file, const PeLayout& layout);
 
 // Throws Failure when the file's resource section cannot be replaced without
