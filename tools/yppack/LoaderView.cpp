@@ -1,8 +1,9 @@
 // Finds a PE file's resources the way the loader does, to read a bundle back.
 //
 // The headers are read, and their layout checked, by the one reader the
-// writer uses too (PeFormat.cpp): two walks of the same fields would only
-// agree on the same mistakes, and the layout rules have tests of their own.
+// writer uses too (PeFormat.cpp): the writer refuses what those rules
+// refuse, so a second walk of the same fields would catch nothing the first
+// lets by; the rules have tests of their own.
 // The rest is this reader's alone, sharing no code with the one that
 // rewrites resources (PeResources.cpp), so that a fault in either shows as a
 // disagreement: it walks no tree, it searches one by bisection as the loader

@@ -27,7 +27,6 @@
 #include <algorithm>
 #include <set>
 
-
 namespace yppack {
 
 namespace {
