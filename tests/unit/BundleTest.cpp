@@ -291,6 +291,7 @@ TEST(Bundle, CarriesTheGameAndKeepsEverythingElseForPe32AndPe32Plus) {
     }
 }
 
+// Up to 64 KiB, the largest the loader takes.
 TEST(Bundle, TakesAStubOfAnyFileAlignmentTheLoaderTakes) {
     for (uint32_t alignment : {0x200u, 0x10000u}) {
         BundleReport report;
@@ -448,7 +449,7 @@ TEST(CheckBundle, RefusesABundleThatDisagreesWithTheGame) {
     // EXECRC last in the tree, its bytes past the raw data: mapped as zeros.
     Bytes crcPastRaw = WithResources(stub, {Rcdata("EXE", container), Rcdata("EXECRC", crc)},
                                      [](const Resource&) { return true; });
-    const PeSection& rsrc = ReadPeLayout(crcPastRaw).sections[ReadPeLayout(crcPastRaw).sections.size() - 2];
+    const PeSection rsrc = ReadPeLayout(crcPastRaw).sections.end()[-2];
     Put32(crcPastRaw, rsrc.headerOffset + pe::kSizeOfRawData, rsrc.virtualSize - 4);
     struct Case {
         const char* name;
