@@ -7,6 +7,8 @@
 #   BED_KEEP=1   keep BED_DIR after the run (screenshots, prefix, logs)
 #   BED_SCREEN   size of the private screen (default 1024x768)
 #   BED_DISPLAY=user  use the caller's $DISPLAY instead of a private Xvfb
+#   BED_DISPLAY=none  no display at all, for console programs (a prefix made
+#                so is the same but for its time stamps and GUIDs)
 #   BED_REUSE=1  keep a prefix already in BED_DIR instead of making it anew
 #   BED_WOW64=1  the bed runs 32-bit programs too (see bed_flavour)
 #   BED_LANG     the locale of the bed's Wine processes (default ja_JP.UTF-8,
@@ -41,6 +43,10 @@ bed_env() {
 }
 
 bed_start_display() {
+    if [ "${BED_DISPLAY:-}" = none ]; then
+        unset DISPLAY
+        return
+    fi
     if [ "${BED_DISPLAY:-}" = user ] && [ -n "${DISPLAY:-}" ]; then
         bed_log "using display $DISPLAY"
         return

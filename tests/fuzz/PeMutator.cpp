@@ -29,16 +29,21 @@ struct Headers {
     size_t end = 0;  // of the section table
 };
 
+// Where the headers are, by the bundler's own reader: a file it cannot read
+// is no PE file to change.
 bool Parse(const Bytes& f, Headers& h) {
-    if (f.size() < kDosHeaderSize || Get16(f, 0) != kMz) return false;
-    h.pe = Get32(f, kLfanew);
-    if (h.pe > f.size() || f.size() - h.pe < kOptionalHeader + kSizeOfHeaders + 4) return false;
-    if (Get32(f, h.pe) != kPeSignature) return false;
-    h.optional = h.pe + kOptionalHeader;
-    h.sections = Get16(f, h.pe + kNumberOfSections);
-    h.table = h.optional + Get16(f, h.pe + kSizeOfOptionalHeader);
-    h.end = h.table + size_t{h.sections} * kSectionHeaderSize;
-    return h.table >= h.optional + kSizeOfHeaders + 4 && h.end <= f.size();
+    yppack::PeLayout layout;
+    try {
+        layout = yppack::ReadPeLayout(f);
+    } catch (const yppack::Failure&) {
+        return false;
+    }
+    h.optional = layout.optionalHeader;
+    h.pe = h.optional - kOptionalHeader;
+    h.sections = static_cast<uint32_t>(layout.sections.size());
+    h.end = layout.headersEnd;
+    h.table = h.end - size_t{h.sections} * kSectionHeaderSize;
+    return true;
 }
 
 struct Field {

@@ -122,13 +122,14 @@ Bytes NamesSortedIgnoringCase(Bytes file) {
     return file;
 }
 
-// A PE32 of headers and one section that holds the resource tree tree,
-// loaded at kTreeRva.
+// A PE32 of headers and one section that holds the resource tree tree, at
+// the first aligned RVA: kTreeRva, below 4 KiB of FileAlignment.
 constexpr uint32_t kTreeRva = 0x1000;
-Bytes PeWithResourceTree(const Bytes& tree) {
-    constexpr size_t kPe = 0x40, kOpt = kPe + pe::kOptionalHeader, kOptSize = 0xE0, kHeaders = 0x200;
-    const uint32_t rawSize = static_cast<uint32_t>((tree.size() + 0x1FF) & ~size_t{0x1FF});
-    Bytes f(kHeaders + rawSize, 0);
+Bytes PeWithResourceTree(const Bytes& tree, uint32_t fileAlignment = 0x200) {
+    constexpr size_t kPe = 0x40, kOpt = kPe + pe::kOptionalHeader, kOptSize = 0xE0;
+    const uint32_t rva = std::max(kTreeRva, fileAlignment), size = static_cast<uint32_t>(tree.size());
+    const uint32_t rawSize = static_cast<uint32_t>(pe::AlignUp(size, fileAlignment));
+    Bytes f(fileAlignment + rawSize, 0);
     Put16(f, 0, pe::kMz);
     Put32(f, pe::kLfanew, kPe);
     Put32(f, kPe, pe::kPeSignature);
@@ -136,46 +137,48 @@ Bytes PeWithResourceTree(const Bytes& tree) {
     Put16(f, kPe + pe::kNumberOfSections, 1);
     Put16(f, kPe + pe::kSizeOfOptionalHeader, kOptSize);
     Put16(f, kOpt + pe::kOptionalMagic, pe::kPe32Magic);
-    Put32(f, kOpt + pe::kSectionAlignment, 0x1000);
-    Put32(f, kOpt + pe::kFileAlignment, 0x200);
-    Put32(f, kOpt + pe::kSizeOfImage, kTreeRva + ((static_cast<uint32_t>(tree.size()) + 0xFFF) & ~0xFFFu));
-    Put32(f, kOpt + pe::kSizeOfHeaders, kHeaders);
+    Put32(f, kOpt + pe::kSectionAlignment, rva);
+    Put32(f, kOpt + pe::kFileAlignment, fileAlignment);
+    Put32(f, kOpt + pe::kSizeOfImage, rva + static_cast<uint32_t>(pe::AlignUp(size, rva)));
+    Put32(f, kOpt + pe::kSizeOfHeaders, fileAlignment);
     const size_t count = kOpt + pe::NumberOfRvaAndSizes(false);
     Put32(f, count, pe::kMaxDirectories);
-    Put32(f, count + 4 + 8 * kResourceDirectory, kTreeRva);
-    Put32(f, count + 4 + 8 * kResourceDirectory + 4, static_cast<uint32_t>(tree.size()));
+    Put32(f, count + 4 + 8 * kResourceDirectory, rva);
+    Put32(f, count + 4 + 8 * kResourceDirectory + 4, size);
     const size_t section = kOpt + kOptSize;
     std::copy_n(".rsrc", 5, f.begin() + section);
-    Put32(f, section + pe::kVirtualSize, static_cast<uint32_t>(tree.size()));
-    Put32(f, section + pe::kVirtualAddress, kTreeRva);
+    Put32(f, section + pe::kVirtualSize, size);
+    Put32(f, section + pe::kVirtualAddress, rva);
     Put32(f, section + pe::kSizeOfRawData, rawSize);
-    Put32(f, section + pe::kPointerToRawData, kHeaders);
+    Put32(f, section + pe::kPointerToRawData, fileAlignment);
     Put32(f, section + pe::kSectionCharacteristics, 0x40000040);
-    std::copy(tree.begin(), tree.end(), f.begin() + kHeaders);
+    std::copy(tree.begin(), tree.end(), f.begin() + fileAlignment);
     return f;
 }
 
-// A tree of types 1..count, each with one entry named by the same name of
-// 65535 letters: every resource read copies that name.
-Bytes OneLongNameManyTimes(uint32_t count) {
-    const size_t root = 0, types = 16 + 8 * count, languages = types + 24 * count;
-    const size_t dataEntry = languages + 24 * count, name = dataEntry + 16, data = name + 2 + 2 * 0xFFFF;
-    Bytes tree(data + 8, 'n');
+// A tree of types 1..types, each with one name (1, or a name of 65535
+// letters that all share when longName) and languages 1..languages under
+// it, all leading to one empty data entry: a resource costs the file 8
+// bytes. Padded to size.
+Bytes SharedEmptyResources(uint32_t types, uint32_t languages, size_t size = 0, bool longName = false) {
+    const size_t typeSize = 40 + 8 * languages, dataEntry = 16 + 8 * types + types * typeSize, name = dataEntry + 16;
+    Bytes tree(std::max(size, name + 2 + 2 * 0xFFFF), 'n');
     std::fill(tree.begin(), tree.begin() + name, 0);
-    Put16(tree, root + 14, count);
-    for (uint32_t i = 0; i < count; ++i) {
-        Put32(tree, root + 16 + 8 * i, i + 1);
-        Put32(tree, root + 16 + 8 * i + 4, static_cast<uint32_t>(types + 24 * i) | 0x80000000u);
-        Put16(tree, types + 24 * i + 12, 1);
-        Put32(tree, types + 24 * i + 16, static_cast<uint32_t>(name) | 0x80000000u);
-        Put32(tree, types + 24 * i + 20, static_cast<uint32_t>(languages + 24 * i) | 0x80000000u);
-        Put16(tree, languages + 24 * i + 14, 1);
-        Put32(tree, languages + 24 * i + 20, static_cast<uint32_t>(dataEntry));
+    Put16(tree, 14, types);
+    for (uint32_t t = 0; t < types; ++t) {
+        const size_t names = 16 + 8 * types + t * typeSize, dir = names + 24;
+        Put32(tree, 16 + 8 * t, t + 1);
+        Put32(tree, 20 + 8 * t, names | pe::kHighBit);
+        Put16(tree, names + 12 + 2 * !longName, 1);
+        Put32(tree, names + 16, longName ? name | pe::kHighBit : 1);
+        Put32(tree, names + 20, dir | pe::kHighBit);
+        Put16(tree, dir + 14, languages);
+        for (uint32_t l = 0; l < languages; ++l) Put32(tree, dir + 16 + 8 * l, l + 1);
+        for (uint32_t l = 0; l < languages; ++l) Put32(tree, dir + 20 + 8 * l, dataEntry);
     }
-    Put32(tree, dataEntry, kTreeRva + static_cast<uint32_t>(data));
-    Put32(tree, dataEntry + 4, 1);
+    Put32(tree, dataEntry, kTreeRva);
     Put16(tree, name, 0xFFFF);
-    return tree;
+    return PeWithResourceTree(tree);
 }
 
 const char* const kStubs[] = {"stub32.exe", "stub64.exe"};
@@ -285,6 +288,14 @@ TEST(Bundle, CarriesTheGameAndKeepsEverythingElseForPe32AndPe32Plus) {
                   Get32(stub, opt + pe::kSizeOfInitializedData) + rsrc.rawSize - in.sections.back().rawSize)
             << name << ": SizeOfInitializedData";
         EXPECT_EQ(Get32(out, ChecksumOffset(layout)), PeChecksum(out, layout)) << name;
+    }
+}
+
+// Up to 64 KiB, the largest the loader takes.
+TEST(Bundle, TakesAStubOfAnyFileAlignmentTheLoaderTakes) {
+    for (uint32_t alignment : {0x200u, 0x10000u}) {
+        BundleReport report;
+        EXPECT_NO_THROW(Bundle(PeWithResourceTree(Bytes(16, 0), alignment), RandomBytes(100, 1), report)) << alignment;
     }
 }
 
@@ -407,8 +418,12 @@ TEST(Bundle, GameWhoseResourcesCannotBeReadGoesInWithoutItsIcon) {
         {"no icon", PeWithResourceTree(Bytes(16, 0)), "the game has no icon"},
         // Its layout was not checked before its tree was read.
         {"cut short in its resources", Bytes(withIcon.begin(), withIcon.end() - 0x600), "cut short"},
-        // Each entry's copy of the name: a 35 KB game made bundle take 90 MB.
-        {"many entries naming one long name", PeWithResourceTree(OneLongNameManyTimes(64)), "names and data add up"},
+        // Each resource's copy of its name: a 35 KB game made bundle take
+        // 90 MB. Five copies cost over four times the file, under eight.
+        {"five resources under one long name", SharedEmptyResources(1, 5, 0, true), "names and data add up"},
+        // Each resource's own cost: a 16 MB game of two million took 361 MB.
+        {"10000 empty resources in 300 KB", SharedEmptyResources(1, 10000, 300000), "names and data add up"},
+        {"80000 empty resources in 4 MB", SharedEmptyResources(2, 40000, 4 << 20), "more than 65536 entries"},
     };
     for (const Case& c : cases) {
         BundleReport report;
@@ -430,6 +445,12 @@ TEST(CheckBundle, RefusesABundleThatDisagreesWithTheGame) {
     auto bundle = [&](std::vector<Resource> payload) { return WithResources(stub, payload, IsPayload); };
     Bytes longerCrc = crc;
     longerCrc.push_back(0);
+    const Bytes container = Pack(game.data(), game.size());
+    // EXECRC last in the tree, its bytes past the raw data: mapped as zeros.
+    Bytes crcPastRaw = WithResources(stub, {Rcdata("EXE", container), Rcdata("EXECRC", crc)},
+                                     [](const Resource&) { return true; });
+    const PeSection rsrc = ReadPeLayout(crcPastRaw).sections.end()[-2];
+    Put32(crcPastRaw, rsrc.headerOffset + pe::kSizeOfRawData, rsrc.virtualSize - 4);
     struct Case {
         const char* name;
         Bytes bundled;
@@ -445,6 +466,13 @@ TEST(CheckBundle, RefusesABundleThatDisagreesWithTheGame) {
         {"EXE in two languages",
          bundle({Rcdata("EXE", Pack(game.data(), game.size())), Rcdata("EXE", {1}, 0x409), Rcdata("EXECRC", crc)}),
          "EXE (type 10) is there in 2 languages"},
+        // A loader view searching by a scan, or upper-casing stored names.
+        {"names sorted ignoring case",
+         NamesSortedIgnoringCase(bundle({Rcdata("a", {}), Rcdata("b", {}), Rcdata("c", {}), Rcdata("d", {}),
+                                         Rcdata("EXE", container), Rcdata("EXECRC", crc)})),
+         "finds no EXE"},
+        {"names in lower case", bundle({Rcdata("exe", container), Rcdata("execrc", crc)}), "finds no EXE"},
+        {"EXECRC past the raw data", crcPastRaw, "EXECRC is not the game's CRC-32"},
     };
     for (const Case& c : cases) {
         try {
@@ -488,13 +516,16 @@ TEST_F(YppackCli, BundleRefusesWhatItCannotRewriteAndLeavesOutAsItWas) {
     std::copy(stub.begin() + Get32(stub, pe::kLfanew), stub.begin() + layout.headersEnd,
               headersInResources.begin() + movedHeaders);
     Put32(headersInResources, pe::kLfanew, movedHeaders);
-    // A relocation patching the resources, from a table in .text.
-    Bytes patchesFromBefore = Patched(stub, {{text.headerOffset + pe::kVirtualSize, 0x100},
-                                             {layout.directories + 8 * kRelocationDirectory, text.virtualAddress + 0x80},
-                                             {layout.directories + 8 * kRelocationDirectory + 4, 12},
-                                             {text.rawOffset + 0x80, rsrc.virtualAddress},
-                                             {text.rawOffset + 0x84, 12},
-                                             {text.rawOffset + 0x88, 0x3010}});
+    // One relocation (type, offset) in page, from a table in .text.
+    auto relocationFromText = [&](uint32_t page, uint32_t entry) {
+        return Patched(stub, {{text.headerOffset + pe::kVirtualSize, 0x100},
+                              {layout.directories + 8 * kRelocationDirectory, text.virtualAddress + 0x80},
+                              {layout.directories + 8 * kRelocationDirectory + 4, 12},
+                              {text.rawOffset + 0x80, page},
+                              {text.rawOffset + 0x84, 12},
+                              {text.rawOffset + 0x88, entry}});
+    };
+    const size_t debugDirectory = layout.directories + 8 * 6;
     // The relocatable stub (.reloc after .rsrc) made into what must not move.
     const Bytes reloc = Fixture("reloc32.exe");
     const PeLayout relocLayout = ReadPeLayout(reloc);
@@ -525,7 +556,14 @@ TEST_F(YppackCli, BundleRefusesWhatItCannotRewriteAndLeavesOutAsItWas) {
          "not the last"},
         {"relocations after the resources that patch them", Patched(reloc, {{relocTable, relocLayout.Directory(2).rva}}),
          "patch its resources"},
-        {"relocations before the resources that patch them", patchesFromBefore, "patch its resources"},
+        {"relocations before the resources that patch them", relocationFromText(rsrc.virtualAddress, 0x3010),
+         "patch its resources"},
+        {"a 32-bit relocation from the page below running into the resources",
+         relocationFromText(rsrc.virtualAddress - 0x1000, 0x3FFE), "patch its resources"},
+        // Past their VirtualSize but inside their last page, which the loader maps.
+        {"a table just past the resources' data",
+         Patched(stub, {{debugDirectory, rsrc.virtualAddress + rsrc.virtualSize}, {debugDirectory + 4, 4}}),
+         "another table (data directory 6)"},
         {"relocation block of no size", Patched(reloc, {{relocTable + 4, 0}}), "relocation table is damaged"},
         // Rewriting set header fields past the end of what it had written.
         {"headers inside the resources", headersInResources, "past its SizeOfHeaders"},
@@ -537,6 +575,7 @@ TEST_F(YppackCli, BundleRefusesWhatItCannotRewriteAndLeavesOutAsItWas) {
          "FileAlignment 0x1000000 is not a power of two from 512 to 64 KiB"},
         {"FileAlignment 2^31", Patched(stub, {{opt + pe::kFileAlignment, 1u << 31}}), "FileAlignment 0x80000000"},
         {"FileAlignment 256", Patched(stub, {{opt + pe::kFileAlignment, 256}}), "FileAlignment 0x100"},
+        {"FileAlignment 0x300", PeWithResourceTree(Bytes(16, 0), 0x300), "FileAlignment 0x300 is not a power of two"},
         {"FileAlignment above SectionAlignment", Patched(stub, {{opt + pe::kFileAlignment, 0x2000}}),
          "not a power of two at least its FileAlignment"},
         {"SectionAlignment below the page and apart from FileAlignment",
@@ -558,6 +597,10 @@ TEST_F(YppackCli, BundleRefusesWhatItCannotRewriteAndLeavesOutAsItWas) {
         {"names sorted ignoring case",
          NamesSortedIgnoringCase(WithResources(stub, {Rcdata("config", {1}), Rcdata("about", {2})})),
          "names are out of order"},
+        // 471 MB for a 16 MB stub, and a Setup.exe of 48.8 MB from it; a
+        // Setup.exe with a copy of the name for each type.
+        {"80000 empty resources in 4 MB", SharedEmptyResources(2, 40000, 4 << 20), "more than 65536 entries"},
+        {"three types named by one long name", SharedEmptyResources(3, 1, 0, true), "overlaps itself"},
     };
     Put(Path("game"), RandomBytes(5000, 2));
     Put(Path("big-game"), Bytes(kMaxUnpackedSize + 1, 0));
@@ -591,6 +634,9 @@ TEST_F(YppackCli, SignedBundleVerifiesAndABadKeyLeavesNoOutput) {
     Put(Path("garbage.p12"), RandomBytes(600, 5));
     ASSERT_EQ(system(("openssl pkcs12 -export -inkey " + Path("key.pem") + " -in " + Path("cert.pem") + " -out " +
                       Path("key.p12") + " -passout file:" + Path("pass") + quiet).c_str()), 0);
+    // OpenSSL 1.x's format (RC2-40): signed, then its certificates were unreadable.
+    ASSERT_EQ(system(("openssl pkcs12 -export -legacy -inkey " + Path("key.pem") + " -in " + Path("cert.pem") +
+                      " -out " + Path("legacy.p12") + " -passout file:" + Path("pass") + quiet).c_str()), 0);
     Bytes game = Fixture("game-icon.exe");
     Put(Path("stub"), Fixture("stub32.exe"));
     Put(Path("game"), game);
@@ -617,6 +663,9 @@ TEST_F(YppackCli, SignedBundleVerifiesAndABadKeyLeavesNoOutput) {
         EXPECT_EQ(FileCount(), filesBefore) << c.name << ": a temporary file is left";
         EXPECT_TRUE(std::filesystem::is_empty(Path("tmp"))) << c.name << ": the signing folder is left";
     }
+    EXPECT_EQ(Run("bundle --sign " + Path("legacy.p12") + " --pass-file " + Path("pass") + files, tmp), 0) << Stderr();
+    EXPECT_EQ(system(("osslsigncode verify -CAfile " + Path("cert.pem") + " -in " + Path("out") + quiet).c_str()), 0);
+    std::filesystem::remove(Path("out"));
 
     // Signing used fixed names beside OUT: links planted there were followed
     // (their targets replaced or truncated), a file there overwritten and

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -285,8 +286,9 @@ TEST_F(YppackCli, OutThatIsALinkHasTheFileItPointsToReplaced) {
 
 // As root, yppack followed a link in /tmp that another user had planted to
 // a root-owned file, which the system itself refuses to follow there
-// (fs.protected_symlinks), and replaced that file.
-TEST_F(YppackCli, LinkInAStickyFolderIsFollowedOnlyWhereTheSystemWould) {
+// (fs.protected_symlinks), and replaced that file; it replaced a file
+// planted there (fs.protected_regular), giving root's output its mode 0666.
+TEST_F(YppackCli, LinkOrFileInAStickyFolderIsUsedOnlyWhereTheSystemWould) {
     if (geteuid() != 0) GTEST_SKIP() << "links owned by another user need root";
     constexpr uid_t kOther = 54321;
     Bytes data = RandomBytes(3000, 5, 4);
@@ -296,31 +298,43 @@ TEST_F(YppackCli, LinkInAStickyFolderIsFollowedOnlyWhereTheSystemWould) {
     fs::permissions(Path("sticky"), fs::perms(01777));
     struct Case {
         const char* name;
-        uid_t linkOwner;
+        uid_t owner;
         uid_t folderOwner;
         bool followed;
+        bool file = false;  // a regular file at OUT, not a link to the victim
     } cases[] = {
         {"another user's link in root's sticky folder", kOther, 0, false},
         {"this user's link", 0, 0, true},
         {"the folder owner's link", kOther, kOther, true},
+        {"another user's file in root's sticky folder", kOther, 0, false, true},
+        {"the folder owner's file", kOther, kOther, true, true},
     };
     for (const Case& c : cases) {
         Put(Path("victim"), {'v'});
-        fs::create_symlink(Path("victim"), Path("sticky/link"));
-        ASSERT_EQ(lchown(Path("sticky/link").c_str(), c.linkOwner, c.linkOwner), 0) << c.name;
+        if (c.file) {
+            fs::rename(Path("victim"), Path("sticky/link"));
+            fs::permissions(Path("sticky/link"), fs::perms(0666));
+            fs::create_symlink(Path("sticky/link"), Path("victim"));
+        } else {
+            fs::create_symlink(Path("victim"), Path("sticky/link"));
+        }
+        ASSERT_EQ(lchown(Path("sticky/link").c_str(), c.owner, c.owner), 0) << c.name;
         ASSERT_EQ(chown(Path("sticky").c_str(), c.folderOwner, c.folderOwner), 0) << c.name;
         int status = Run("pack " + Path("in") + " " + Path("sticky/link"));
-        EXPECT_TRUE(fs::is_symlink(Path("sticky/link"))) << c.name;
+        EXPECT_EQ(fs::is_symlink(Path("sticky/link")), !c.file) << c.name;
         if (c.followed) {
             EXPECT_EQ(status, 0) << c.name << ": " << Stderr();
             EXPECT_TRUE(yppack::Unpack(Get(Path("victim"))) == data) << c.name;
         } else {
             EXPECT_NE(status, 0) << c.name;
-            EXPECT_NE(Stderr().find("not followed, as the system would not follow it"), std::string::npos)
+            EXPECT_NE(Stderr().find(c.file ? "not replaced, as the system would not open it for writing"
+                                           : "not followed, as the system would not follow it"),
+                      std::string::npos)
                 << c.name << ": " << Stderr();
             EXPECT_EQ(Get(Path("victim")), Bytes({'v'})) << c.name;
         }
         fs::remove(Path("sticky/link"));
+        fs::remove(Path("victim"));
         EXPECT_TRUE(fs::is_empty(Path("sticky"))) << c.name << ": a temporary file is left";
     }
 }
@@ -340,17 +354,18 @@ TEST_F(YppackCli, OutNamesUpToTheLongestAFolderHoldsWork) {
 }
 
 // A read-only OUT became 0644. It is still replaced, as a rename over it
-// would be, and stays read-only. A new OUT gets what open() would give it.
+// would be, and stays read-only; set-id bits are not carried to the new
+// file. A new OUT gets what open() would give it.
 TEST_F(YppackCli, OutKeepsItsPermissionBitsAndANewOneFollowsTheUmask) {
     Bytes data = RandomBytes(3000, 4, 4);
     Put(Path("in"), data);
-    for (auto mode : {fs::perms(0600), fs::perms(0444), fs::perms(0750)}) {
+    for (auto [mode, kept] : {std::pair{0600, 0600}, {0444, 0444}, {0750, 0750}, {04755, 0755}}) {
         Put(Path("out"), {'o', 'l', 'd'});
-        fs::permissions(Path("out"), mode);
+        ASSERT_EQ(chmod(Path("out").c_str(), mode), 0);
         ASSERT_EQ(Run("pack " + Path("in") + " " + Path("out")), 0) << Stderr();
-        EXPECT_EQ(Mode(Path("out")), mode);
+        EXPECT_EQ(Mode(Path("out")), fs::perms(kept)) << std::oct << mode;
         ASSERT_EQ(Run("unpack " + Path("out") + " " + Path("out")), 0) << Stderr();
-        EXPECT_EQ(Mode(Path("out")), mode);
+        EXPECT_EQ(Mode(Path("out")), fs::perms(kept)) << std::oct << mode;
         EXPECT_TRUE(Get(Path("out")) == data);
         fs::remove(Path("out"));
     }
@@ -366,16 +381,19 @@ TEST_F(YppackCli, OutKeepsItsPermissionBitsAndANewOneFollowsTheUmask) {
 }
 
 // The temporary file was readable by others until it had its mode, and
-// Ctrl-C while it was there left .yppack-* behind.
+// Ctrl-C while it was there left .yppack-* behind, as a closed terminal
+// (SIGHUP) or Ctrl-\ still did.
 TEST_F(YppackCli, TemporaryFileIsPrivateAndGoesOnInterrupt) {
     {
         yppack::TempFile temp(dir_.string(), Path("out"));
         EXPECT_EQ(Mode(temp.Path()), fs::perms::owner_read | fs::perms::owner_write);
     }
     EXPECT_EQ(FileCount(), 0u);
-    for (int sig : {SIGINT, SIGTERM}) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         EXPECT_EXIT(
             {
+                const rlimit noCore{};  // SIGQUIT dumps no core here
+                setrlimit(RLIMIT_CORE, &noCore);
                 yppack::TempFile temp(dir_.string(), Path("out"));
                 temp.Write({1, 2, 3}, 0600);
                 raise(sig);
@@ -386,21 +404,25 @@ TEST_F(YppackCli, TemporaryFileIsPrivateAndGoesOnInterrupt) {
     }
 }
 
+// A full disk under standard output passed for success.
 TEST_F(YppackCli, HelpAndVersionGoToStandardOutput) {
     struct Case {
         const char* args;
         int status;
         const char* out;  // how standard output starts
         const char* err;  // how standard error starts
+        bool full = false;  // standard output is /dev/full
     } cases[] = {
         {"--help", 0, "usage: yppack pack IN OUT", ""},
         {"--version", 0, "yppack 1.", ""},
         {"", 2, "", "usage: yppack pack IN OUT"},
         {"--bogus", 2, "", "usage: yppack pack IN OUT"},
+        {"--help", 1, "", "yppack: cannot write to standard output: No space left on device", true},
+        {"--version", 1, "", "yppack: cannot write to standard output", true},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Run(c.args, "", Path("stdout")), c.status) << c.args;
-        Bytes out = Get(Path("stdout"));
+        EXPECT_EQ(Run(c.args, "", c.full ? "/dev/full" : Path("stdout")), c.status) << c.args;
+        Bytes out = c.full ? Bytes() : Get(Path("stdout"));
         EXPECT_EQ(std::string(out.begin(), out.end()).substr(0, strlen(c.out)), c.out) << c.args;
         EXPECT_EQ(Stderr().substr(0, strlen(c.err)), c.err) << c.args;
         EXPECT_EQ(c.out[0] != 0, !out.empty()) << c.args;

@@ -61,8 +61,9 @@ GameIcon FindGameIcon(const Bytes& game, std::string& note) {
     GameIcon icon;
     std::vector<Resource> resources;
     try {
-        CheckImageLayout(game);
-        resources = ReadResources(game, ReadPeLayout(game));
+        const PeLayout layout = ReadPeLayout(game);
+        CheckImageLayout(game, layout);
+        resources = ReadResources(game, layout);
     } catch (const Failure& e) {
         note = std::string("the game's resources are unreadable: ") + e.what();
         return icon;

@@ -4,6 +4,7 @@
 // FileIoWindows.cpp each implement the rest for one platform.
 #pragma once
 
+#include <signal.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -12,6 +13,12 @@
 #include "tools/yppack/Container.h"
 
 namespace yppack {
+
+#ifndef _WIN32
+// What an interrupt comes as: Ctrl-C (SIGINT), kill (SIGTERM), a closed
+// terminal or SSH session (SIGHUP), Ctrl-\ (SIGQUIT).
+constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+#endif
 
 // ReadWholeFile's refusal of a file longer than asked for.
 class FileTooLong : public Failure {
@@ -25,12 +32,13 @@ Bytes ReadWholeFile(const std::string& path, size_t maxSize);
 
 // Writes to a temporary file beside path and renames it over path, so that
 // path is either the old file or the whole new one; throws Failure naming
-// path and leaves no temporary file behind when any step fails, or when
-// Ctrl-C or SIGTERM stops the program.
+// path and leaves no temporary file behind when any step fails, or when an
+// interrupt stops the program.
 // A path that is a link has the file it points to replaced, and stays a
 // link, but only where the system would follow that link for this user: in
 // a sticky folder anyone may write to (/tmp), only a link this user or the
-// folder's owner owns. A link to nothing is refused, not followed to create
+// folder's owner owns; a file there, likewise, is replaced only when one of
+// them owns it. A link to nothing is refused, not followed to create
 // a file wherever it points. An existing file keeps its permission bits (on
 // Windows its read-only, hidden, system and archive attributes); a
 // read-only one is replaced all the same when its folder allows it, as a
@@ -40,7 +48,7 @@ void WriteWholeFile(const std::string& path, const Bytes& bytes);
 
 // A new file of a fresh short name in folder, created for this user alone
 // (0600), open for writing; removed when it goes out of scope unless Kept,
-// and when Ctrl-C or SIGTERM stops the program first. Errors name out, the
+// and when an interrupt stops the program first. Errors name out, the
 // file it stands in for.
 class TempFile {
 public:
@@ -72,8 +80,8 @@ private:
 using TempNamer = std::string (*)();
 TempNamer SetTempNamer(TempNamer namer);
 
-// While a path is listed, Ctrl-C or SIGTERM (on Windows Ctrl-C, Ctrl-Break
-// or the console closing) removes it before the program ends: the listed
+// While a path is listed, an interrupt (kInterruptSignals; on Windows
+// Ctrl-C, Ctrl-Break or the console closing) removes it before the program ends: the listed
 // files first, then the listed folders. The list is fixed storage, read by
 // a signal handler that may not allocate.
 class InterruptRemoval {
@@ -94,7 +102,7 @@ private:
     static void RemovePath(const char* path, bool folder);
 };
 
-// Holds Ctrl-C and SIGTERM back while one lives (POSIX; they may nest), so
+// Holds interrupts back while one lives (POSIX; they may nest), so
 // that a file is never created, renamed or removed without the list
 // knowing.
 class InterruptsHeld {

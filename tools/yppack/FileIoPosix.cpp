@@ -35,18 +35,24 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Linux's fs.protected_symlinks: in a sticky folder anyone may write to,
-// the system follows a link only for the link's owner or the folder's. A
-// packer run as root must not follow, on its own, one it would refuse.
-void CheckMayFollow(const std::string& out, const std::string& link, const struct stat& linkStat) {
-    const std::string folder = FolderOf(link);
+// Linux's fs.protected_symlinks and fs.protected_regular: in a sticky
+// folder anyone may write to, the system follows a link, or opens a file
+// that is there to write to it, only for its owner or the folder's. A packer
+// run as root must not do on its own what the system would refuse: follow a
+// link planted there, or replace a planted file and give root's output its
+// mode (0666: anyone could rewrite it before it is published).
+void CheckOwnerInStickyFolder(const std::string& out, const std::string& path, const struct stat& pathStat) {
+    const std::string folder = FolderOf(path);
     struct stat st;
     if (stat(folder.c_str(), &st) != 0) FailWriting(out, errno);
     if (!(st.st_mode & S_ISVTX) || !(st.st_mode & S_IWOTH)) return;
-    if (linkStat.st_uid == geteuid() || linkStat.st_uid == st.st_uid) return;
-    throw Failure(out + (link == out ? "" : " (through " + link + ")") + " is a link in " + folder +
-                  ", a sticky folder anyone may write to, owned by neither you nor the folder's owner: "
-                  "not followed, as the system would not follow it");
+    if (pathStat.st_uid == geteuid() || pathStat.st_uid == st.st_uid) return;
+    const bool link = S_ISLNK(pathStat.st_mode);
+    throw Failure(out + (path == out ? "" : " (through " + (link ? path : "its link") + ")") + " is " +
+                  (link ? "a link" : "a file") + " in " + folder +
+                  ", a sticky folder anyone may write to, owned by neither you nor the folder's owner: " +
+                  (link ? "not followed, as the system would not follow it"
+                        : "not replaced, as the system would not open it for writing"));
 }
 
 // Follows OUT's chain of links, each read relative to the folder holding it.
@@ -62,7 +68,10 @@ Destination Resolve(const std::string& out) {
             }
             FailWriting(out, errno);
         }
-        if (S_ISREG(st.st_mode)) return {at, true, st.st_mode};
+        if (S_ISREG(st.st_mode)) {
+            CheckOwnerInStickyFolder(out, at, st);
+            return {at, true, st.st_mode};
+        }
         if (!S_ISLNK(st.st_mode)) {
             const char* kind = S_ISDIR(st.st_mode)    ? "a folder"
                                : S_ISFIFO(st.st_mode) ? "a FIFO"
@@ -74,7 +83,7 @@ Destination Resolve(const std::string& out) {
                           ", not a regular file: left as it is");
         }
         if (hop == kMaxLinkHops) FailWriting(out, ELOOP);
-        CheckMayFollow(out, at, st);
+        CheckOwnerInStickyFolder(out, at, st);
         char link[4096];
         ssize_t n = readlink(at.c_str(), link, sizeof link);
         if (n < 0) FailWriting(out, errno);
@@ -174,15 +183,14 @@ void InterruptRemoval::InstallHandler() {
     static bool installed = false;
     if (installed) return;
     installed = true;
-    for (int sig : {SIGINT, SIGTERM}) {
+    for (int sig : kInterruptSignals) {
         struct sigaction old;
         // A program started with the signal ignored (nohup) keeps it so.
         if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
         struct sigaction action = {};
         action.sa_handler = OnInterrupt;
         sigemptyset(&action.sa_mask);
-        sigaddset(&action.sa_mask, SIGINT);
-        sigaddset(&action.sa_mask, SIGTERM);
+        for (int other : kInterruptSignals) sigaddset(&action.sa_mask, other);
         // Back to the default once handled: raised again, it ends the
         // program as it would have.
         action.sa_flags = SA_RESETHAND;
@@ -201,8 +209,7 @@ void InterruptRemoval::RemovePath(const char* path, bool folder) {
 InterruptsHeld::InterruptsHeld() {
     if (holds++ > 0) return;
     sigemptyset(&heldSignals);
-    sigaddset(&heldSignals, SIGINT);
-    sigaddset(&heldSignals, SIGTERM);
+    for (int sig : kInterruptSignals) sigaddset(&heldSignals, sig);
     sigprocmask(SIG_BLOCK, &heldSignals, &savedSignals);
 }
 

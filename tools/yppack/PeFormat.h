@@ -1,10 +1,12 @@
-// Where the PE/COFF header fields sit, for the bundler, its read-back, tests and fuzzer.
+// Where the PE/COFF header fields sit, and the one reader of them, for the bundler, its read-back, tests and fuzzer.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
 #include <vector>
+
+#include "tools/yppack/Container.h"
 
 // The fields used, all little-endian:
 //   DOS header      offset 0 "MZ"; offset 0x3C e_lfanew, the PE header's offset
@@ -67,12 +69,17 @@ constexpr uint32_t kInitialisedData = 0x40;
 constexpr uint32_t kRtIcon = 3;
 constexpr uint32_t kRtRcdata = 10;
 constexpr uint32_t kRtGroupIcon = 14;
+// In a resource directory entry: the name is a string, the target a
+// subdirectory.
+constexpr uint32_t kHighBit = 0x80000000u;
 
 // The memory page: below it, the loader maps the file as it lies, so
 // sections must be aligned alike in both.
 constexpr uint32_t kPageSize = 4096;
 constexpr uint32_t kMinFileAlignment = 512;
 constexpr uint32_t kMaxFileAlignment = 65536;
+
+inline uint64_t AlignUp(uint64_t v, uint64_t alignment) { return (v + alignment - 1) / alignment * alignment; }
 
 // Callers check the bounds first.
 inline uint16_t Get16(const std::vector<uint8_t>& b, size_t at) {
@@ -91,3 +98,53 @@ inline void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
 }
 
 }  // namespace yppack::pe
+
+namespace yppack {
+
+struct PeSection {
+    size_t headerOffset;
+    uint32_t virtualSize;
+    uint32_t virtualAddress;
+    uint32_t rawSize;
+    uint32_t rawOffset;
+    uint32_t characteristics;
+};
+
+// A section's length in memory: its VirtualSize, or its raw size where that is 0.
+inline uint32_t MappedSize(const PeSection& s) { return s.virtualSize ? s.virtualSize : s.rawSize; }
+
+struct PeDirectory {
+    uint32_t rva = 0;
+    uint32_t size = 0;
+};
+
+// The header fields this tool reads or sets.
+struct PeLayout {
+    bool pe32Plus = false;
+    size_t optionalHeader = 0;  // file offset of the optional header
+    uint32_t directoryCount = 0;
+    size_t directories = 0;  // file offset of the data directories
+    size_t headersEnd = 0;   // file offset of the end of the section table
+    uint32_t fileAlignment = 0;
+    uint32_t sectionAlignment = 0;
+    uint32_t sizeOfHeaders = 0;
+    uint32_t sizeOfImage = 0;
+    std::vector<PeSection> sections;
+    std::vector<PeDirectory> dataDirectories;
+
+    PeDirectory Directory(uint32_t index) const;
+};
+
+// Throws Failure naming what is wrong when file is not a PE or its headers
+// are cut short.
+PeLayout ReadPeLayout(const Bytes& file);
+
+// Throws Failure naming the first layout rule the file breaks: headers that
+// run past SizeOfHeaders or into the sections, a FileAlignment outside
+// 512..64 KiB or a SectionAlignment below it (or, below the page size, apart
+// from it), sections unaligned, out of order, overlapping or with gaps
+// between them, raw data past the file's end, a SizeOfImage other than the
+// end of the last section, a resource directory outside the sections.
+void CheckImageLayout(const Bytes& file, const PeLayout& layout);
+
+}  // namespace yppack

@@ -27,25 +27,24 @@
 #include <algorithm>
 #include <set>
 
-#include "tools/yppack/LoaderView.h"
-
 namespace yppack {
 
 namespace {
 
 using namespace pe;
 
-constexpr uint32_t kHighBit = 0x80000000u;
 constexpr uint32_t kTreeLevels = 3;
 // Resource data is aligned like the resource compilers align it.
 constexpr uint32_t kDataAlignment = 8;
-// What reading a tree may copy, in names and data, per byte of the file.
+// What the resources read from a tree may cost in memory, per byte of the file.
 constexpr uint64_t kTreeBytesPerFileByte = 4;
-
-uint64_t AlignUp(uint64_t v, uint32_t alignment) { return (v + alignment - 1) / alignment * alignment; }
-
-// A section's length in memory.
-uint32_t MappedSize(const PeSection& s) { return s.virtualSize ? s.virtualSize : s.rawSize; }
+// A resource's cost beside its names and data: its keys and its place in the
+// list, about what they take in a 64-bit build. A constant, so that every
+// build of the tool takes the same files.
+constexpr uint64_t kResourceCost = 160;
+// Programs carry a few thousand resources at most; a tree of more entries
+// is a crafted one, and refused before it costs more than a few megabytes.
+constexpr uint32_t kMaxTreeEntries = 65536;
 
 // Reads the tree through RVAs, so that every read is checked against the
 // section that holds it.
@@ -76,19 +75,28 @@ private:
         throw Failure("the resource tree points outside the file's sections");
     }
 
-    // Many entries may name one long name: each copy is charged, before it
-    // is made.
+    // Every resource is charged, before it is made, with its own copies of
+    // its names (many may share one long name) and data.
     void Charge(uint64_t bytes) {
         spent_ += bytes;
         if (spent_ > budget_) throw Failure("the resource tree's names and data add up to far more than the file holds");
     }
     static uint64_t NameBytes(const ResourceKey& key) { return 2 * key.name.size(); }
 
+    // A tree's directories, names, data entries and data, counted at each
+    // entry that leads to them: what the rebuilt tree holds. Real trees never
+    // share those bytes, so more than the file holds is a crafted tree that
+    // would rebuild into one far larger than itself.
+    void Occupy(uint64_t bytes) {
+        occupied_ += bytes;
+        if (occupied_ > file_.size()) throw Failure("the resource tree overlaps itself");
+    }
+
     ResourceKey Key(uint32_t field) {
         if (!(field & kHighBit)) return ResourceKey::Id(field);
         uint64_t rva = uint64_t{base_} + (field & ~kHighBit);
         uint16_t length = Get16(file_, At(rva, 2));
-        Charge(2 + uint64_t{length} * 2);
+        Occupy(2 + uint64_t{length} * 2);
         size_t text = At(rva + 2, uint64_t{length} * 2);
         ResourceKey key;
         key.isName = true;
@@ -102,9 +110,12 @@ private:
         size_t header = At(uint64_t{base_} + offset, 16);
         uint32_t named = Get16(file_, header + 12);
         uint32_t count = named + Get16(file_, header + 14);
-        // Directories may overlap in a crafted tree; real entries never share bytes.
         entries_ += count;
-        if (entries_ > file_.size() / 8) throw Failure("the resource tree overlaps itself");
+        if (entries_ > kMaxTreeEntries) {
+            throw Failure("the resource tree has more than " + std::to_string(kMaxTreeEntries) +
+                          " entries, far more than a program carries");
+        }
+        Occupy(16 + uint64_t{count} * 8);
         size_t entries = At(uint64_t{base_} + offset + 16, uint64_t{count} * 8);
         ResourceKey previous;
         for (uint32_t i = 0; i < count; ++i) {
@@ -132,11 +143,8 @@ private:
             size_t entry = At(uint64_t{base_} + target, 16);
             uint32_t rva = Get32(file_, entry);
             uint32_t size = Get32(file_, entry + 4);
-            // Data that does not fit in the file must overlap itself: a
-            // crafted tree, not a program's resources.
-            dataBytes_ += size;
-            if (dataBytes_ > file_.size()) throw Failure("the resource data overlaps itself");
-            Charge(size + NameBytes(path.type) + NameBytes(path.name) + NameBytes(path.language));
+            Occupy(16 + uint64_t{size});
+            Charge(kResourceCost + size + NameBytes(path.type) + NameBytes(path.name) + NameBytes(path.language));
             size_t data = At(rva, size);
             Resource leaf = path;
             leaf.codePage = Get32(file_, entry + 8);
@@ -149,7 +157,7 @@ private:
     const PeLayout& layout_;
     uint32_t base_;
     std::set<uint32_t> directories_;
-    uint64_t dataBytes_ = 0;
+    uint64_t occupied_ = 0;
     uint64_t entries_ = 0;
     uint64_t budget_;
     uint64_t spent_ = 0;
@@ -299,48 +307,6 @@ bool SameKey(const ResourceKey& a, const ResourceKey& b) {
     return a.isName == b.isName && (a.isName ? a.name == b.name : a.id == b.id);
 }
 
-PeDirectory PeLayout::Directory(uint32_t index) const {
-    return index < dataDirectories.size() ? dataDirectories[index] : PeDirectory{};
-}
-
-PeLayout ReadPeLayout(const Bytes& file) {
-    if (file.size() < kDosHeaderSize || Get16(file, 0) != kMz) throw Failure("not a PE file (no MZ header)");
-    uint64_t pe = Get32(file, kLfanew);
-    if (pe + kOptionalHeader > file.size()) throw Failure("not a PE file: its headers are cut short");
-    if (Get32(file, pe) != kPeSignature) throw Failure("not a PE file (no PE signature)");
-    uint32_t sectionCount = Get16(file, pe + kNumberOfSections);
-    uint32_t optionalSize = Get16(file, pe + kSizeOfOptionalHeader);
-    PeLayout layout;
-    layout.optionalHeader = pe + kOptionalHeader;
-    if (layout.optionalHeader + optionalSize > file.size() || optionalSize < 2) {
-        throw Failure("not a PE file: its optional header is cut short");
-    }
-    uint16_t magic = Get16(file, layout.optionalHeader + kOptionalMagic);
-    if (magic != kPe32Magic && magic != kPe32PlusMagic) throw Failure("not a PE32 or PE32+ file");
-    layout.pe32Plus = magic == kPe32PlusMagic;
-    size_t countField = NumberOfRvaAndSizes(layout.pe32Plus);
-    if (countField + 4 > optionalSize) throw Failure("not a PE file: its optional header is cut short");
-    layout.directoryCount = std::min(Get32(file, layout.optionalHeader + countField), kMaxDirectories);
-    if (countField + 4 + kDirectoryEntrySize * layout.directoryCount > optionalSize) {
-        throw Failure("not a PE file: its data directories are cut short");
-    }
-    layout.directories = layout.optionalHeader + countField + 4;
-    for (uint32_t i = 0; i < layout.directoryCount; ++i) {
-        size_t at = layout.directories + kDirectoryEntrySize * i;
-        layout.dataDirectories.push_back({Get32(file, at), Get32(file, at + 4)});
-    }
-    size_t table = layout.optionalHeader + optionalSize;
-    layout.headersEnd = table + size_t{sectionCount} * kSectionHeaderSize;
-    if (layout.headersEnd > file.size()) throw Failure("not a PE file: its section table is cut short");
-    for (uint32_t i = 0; i < sectionCount; ++i) {
-        size_t h = table + i * kSectionHeaderSize;
-        layout.sections.push_back({h, Get32(file, h + kVirtualSize), Get32(file, h + kVirtualAddress),
-                                   Get32(file, h + kSizeOfRawData), Get32(file, h + kPointerToRawData),
-                                   Get32(file, h + kSectionCharacteristics)});
-    }
-    return layout;
-}
-
 std::vector<Resource> ReadResources(const Bytes& file, const PeLayout& layout) {
     PeDirectory rsrc = layout.Directory(kResourceDirectory);
     if (rsrc.rva == 0) return {};
@@ -420,14 +386,14 @@ const PeSection* CheckLayout(const Bytes& file, const PeLayout& layout) {
     if (security.rva != 0 || security.size != 0) {
         throw Failure("it already carries an Authenticode signature: bundle the unsigned program, then sign");
     }
-    CheckImageLayout(file);
+    CheckImageLayout(file, layout);
     const PeSection& rsrc = ResourceSection(layout);
     // The rewrite keeps the bytes before the resources and sets header
     // fields there: every header must lie among them.
     if (rsrc.rawOffset == 0 || layout.headersEnd > rsrc.rawOffset) {
         throw Failure("its resource section has no place in the file after its headers: cannot rewrite it safely");
     }
-    uint64_t fileEnd = Get32(file, layout.optionalHeader + kSizeOfHeaders);
+    uint64_t fileEnd = layout.sizeOfHeaders;
     for (const PeSection& s : layout.sections) {
         if (s.rawSize != 0) fileEnd = std::max(fileEnd, uint64_t{s.rawOffset} + s.rawSize);
     }
@@ -437,8 +403,7 @@ const PeSection* CheckLayout(const Bytes& file, const PeLayout& layout) {
     const PeSection* relocations = RelocationsAfter(layout, rsrc);
     CheckRelocations(file, layout, rsrc);
     // Tables the loader finds by RVA must not move with the resources.
-    const uint64_t rsrcEnd = AlignUp(uint64_t{rsrc.virtualAddress} + MappedSize(rsrc),
-                                     Get32(file, layout.optionalHeader + kSectionAlignment));
+    const uint64_t rsrcEnd = AlignUp(uint64_t{rsrc.virtualAddress} + MappedSize(rsrc), layout.sectionAlignment);
     for (uint32_t i = 0; i < layout.dataDirectories.size(); ++i) {
         PeDirectory d = layout.dataDirectories[i];
         if (i == kResourceDirectory || i == kSecurityDirectory || (d.rva == 0 && d.size == 0)) continue;
@@ -470,8 +435,8 @@ Bytes RewriteResources(const Bytes& file, const PeLayout& layout, std::vector<Re
     }
     const PeSection& rsrc = ResourceSection(layout);
     const size_t opt = layout.optionalHeader;
-    uint32_t fileAlignment = Get32(file, opt + kFileAlignment);
-    uint32_t sectionAlignment = Get32(file, opt + kSectionAlignment);
+    const uint32_t fileAlignment = layout.fileAlignment;
+    const uint32_t sectionAlignment = layout.sectionAlignment;
     Bytes tree = LayOutTree(resources, rsrc.virtualAddress);
     uint64_t rawSize = AlignUp(tree.size(), fileAlignment);
     if (rawSize > 0xFFFFFFFFu - rsrc.rawOffset) throw Failure("the resources are too large for a PE file");

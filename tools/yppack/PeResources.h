@@ -44,46 +44,18 @@ struct Resource {
     Bytes data;
 };
 
-struct PeSection {
-    size_t headerOffset;
-    uint32_t virtualSize;
-    uint32_t virtualAddress;
-    uint32_t rawSize;
-    uint32_t rawOffset;
-    uint32_t characteristics;
-};
-
-struct PeDirectory {
-    uint32_t rva = 0;
-    uint32_t size = 0;
-};
-
-// The header fields this tool reads or sets.
-struct PeLayout {
-    bool pe32Plus = false;
-    size_t optionalHeader = 0;  // file offset of the optional header
-    uint32_t directoryCount = 0;
-    size_t directories = 0;  // file offset of the data directories
-    size_t headersEnd = 0;   // file offset of the end of the section table
-    std::vector<PeSection> sections;
-    std::vector<PeDirectory> dataDirectories;
-
-    PeDirectory Directory(uint32_t index) const;
-};
-
 using pe::kRelocationDirectory;
 using pe::kResourceDirectory;
 using pe::kSecurityDirectory;
 
-// Throws Failure naming what is wrong when file is not a PE or its headers
-// are cut short.
-PeLayout ReadPeLayout(const Bytes& file);
-
 // Every resource in the order the file's directories list them, which must be
 // the order the loader searches; none when the file has no resource
-// directory. Throws Failure when the tree is damaged, or when its names and
-// data add up to more than a few times the file's size (entries may share a
-// name or data, and each resource read gets copies of its own).
+// directory. Throws Failure when the tree is damaged; when it has more than
+// 65536 entries; when its directories, names, data entries and data, counted
+// at every entry that leads to them, add up to more than the file (crafted
+// trees share them; a rebuilt tree does not); or when the resources read,
+// each charged a fixed cost and its own copies of its names and data, would
+// cost more than four times the file's size.
 std::vector<Resource> ReadResources(const Bytes& file, const PeLayout& layout);
 
 // Throws Failure when the file's resource section cannot be replaced without

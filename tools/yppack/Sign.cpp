@@ -101,8 +101,7 @@ int Run(const std::vector<std::string>& argv, const std::string& logPath) {
             sigset_t none;
             sigemptyset(&none);
             sigprocmask(SIG_SETMASK, &none, nullptr);
-            signal(SIGINT, SIG_DFL);
-            signal(SIGTERM, SIG_DFL);
+            for (int sig : kInterruptSignals) signal(sig, SIG_DFL);
             int in = open("/dev/null", O_RDONLY);
             int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
             if (in < 0 || log < 0) _exit(127);
@@ -177,7 +176,13 @@ Bytes SignBundle(const Bytes& unsignedBytes, const SignOptions& options) {
     std::vector<std::string> certificates = {"openssl", "pkcs12", "-in", options.key, "-nokeys", "-out",
                                              trusted, "-passin"};
     certificates.push_back(options.passFile.empty() ? "pass:" : "file:" + options.passFile);
-    RunOrFail(certificates, log, "reading the certificates of " + options.key);
+    // A key made by OpenSSL 1.x keeps its certificates under RC2-40, which
+    // OpenSSL 3 reads only with its legacy provider: osslsigncode loads it
+    // itself, the openssl command only when asked.
+    if (Run(certificates, log) != 0) {
+        certificates.insert(certificates.begin() + 2, "-legacy");
+        RunOrFail(certificates, log, "reading the certificates of " + options.key);
+    }
     if (std::filesystem::exists(kSystemCertificates)) {
         Bytes pem = ReadWholeFile(trusted, 16u << 20);
         Bytes system = ReadWholeFile(kSystemCertificates, 16u << 20);

@@ -18,9 +18,10 @@ struct SignOptions {
 // system's); returns the signed bytes. The tools work on files in a folder
 // of this run's own (mkdtemp, in TMPDIR or /tmp), so nothing beside OUT is
 // read, written or removed; it goes, with all in it, when this returns,
-// throws or is stopped by Ctrl-C or SIGTERM. Throws Failure with the tool's
-// own message when the key does not load, the password is wrong or the
-// signature does not verify.
+// throws or is stopped by an interrupt (kInterruptSignals). A key in the
+// legacy format (RC2-40, OpenSSL 1.x's default) signs as any other. Throws
+// Failure with the tool's own message when the key does not load, the
+// password is wrong or the signature does not verify.
 Bytes SignBundle(const Bytes& unsignedBytes, const SignOptions& options);
 
 }  // namespace yppack

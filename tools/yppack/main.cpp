@@ -1,5 +1,7 @@
 // yppack: packs a game into a payload container, bundles it into the updater stub, unpacks or describes one.
+#include <errno.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -141,9 +143,7 @@ int BundleFiles(int argc, char** argv) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string command = argv[1];
     if (command == "--help" && argc == 2) return Usage(true);
@@ -165,3 +165,16 @@ int main(int argc, char** argv) {
     }
     return Usage();
 }
+
+// What was printed must reach standard output: a full disk there is an
+// error, as it is for OUT, not a success with the report lost.
+int Finish(int status) {
+    errno = 0;
+    if (fflush(stdout) == 0 && !ferror(stdout)) return status;
+    fprintf(stderr, "yppack: cannot write to standard output%s%s\n", errno ? ": " : "", errno ? strerror(errno) : "");
+    return status == 0 ? 1 : status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return Finish(Run(argc, argv)); }
