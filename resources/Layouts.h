@@ -20,13 +20,13 @@ struct ControlLayout {
     ControlKind kind;
     int id;
     int x, y, width, height;
-    const char* caption;
+    ProgramText caption;
     int tab;
 };
 
 struct WindowLayout {
     const char* className;
-    const char* caption;
+    ProgramText caption;
     Frame frame;
     int width, height;
     const ControlLayout* controls;
