@@ -6,7 +6,7 @@
 #include "platform/Text.h"
 
 ShownText& ShownText::Add(ProgramText text) {
-    return Add(text.bytes, strlen(text.bytes), TextSource::kProgram);
+    return text.bytes ? Add(text.bytes, strlen(text.bytes), TextSource::kProgram) : *this;
 }
 
 ShownText& ShownText::AddSystem(const char* text) {

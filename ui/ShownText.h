@@ -27,7 +27,8 @@ public:
     ShownText(ProgramText text) { Add(text); }
     static ShownText System(const char* text) { return ShownText().AddSystem(text); }
 
-    // Empty runs are left out; past kMaxRuns nothing more is taken.
+    // Empty runs (and a null text) are left out; past kMaxRuns nothing more
+    // is taken.
     ShownText& Add(ProgramText text);
     ShownText& AddSystem(const char* text);
     // Part of a message whose maker knows where each part came from (an Error).

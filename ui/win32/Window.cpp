@@ -119,7 +119,7 @@ HWND CreateControl(HWND parent, const ControlLayout& control) {
         if (client.right - control.x > width) width = client.right - control.x;
     }
     // A bitmap static would take its caption for a resource name.
-    bool captioned = control.caption.bytes && control.kind != ControlKind::Image;
+    bool captioned = control.kind != ControlKind::Image;
     if (control.tab >= 0) style |= WS_TABSTOP;
     // Fields and lists sit sunken in the dialog face.
     bool sunken = control.kind >= ControlKind::Edit && control.kind <= ControlKind::FileList;
