@@ -92,11 +92,15 @@ function(add_updater target)
         VERBATIM)
 endfunction()
 
-# bundle_updater(<name> <game> [DEPENDS_ON <target>...]) makes <name>.exe by
-# bundling Setup-stub with game, exactly as a release engineer's `yppack
-# bundle` does, and copies game beside it as <name>.payload.
+# bundle_updater(<name> <game> [STUB <target>] [DEPENDS_ON <target>...])
+# makes <name>.exe by bundling the stub (Setup-stub unless told) with game,
+# exactly as a release engineer's `yppack bundle` does, and copies game
+# beside it as <name>.payload.
 function(bundle_updater name game)
-    cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "DEPENDS_ON")
+    cmake_parse_arguments(PARSE_ARGV 2 arg "" "STUB" "DEPENDS_ON")
+    if(NOT arg_STUB)
+        set(arg_STUB Setup-stub)
+    endif()
     set(payload ${updaters_dir}/${name}.payload)
     set(bundled ${updaters_dir}/${name}.exe)
     add_custom_command(OUTPUT ${payload}
@@ -104,8 +108,8 @@ function(bundle_updater name game)
         DEPENDS ${game} ${arg_DEPENDS_ON}
         VERBATIM)
     add_custom_command(OUTPUT ${bundled}
-        COMMAND ${host_yppack} bundle $<TARGET_FILE:Setup-stub> ${payload} ${bundled}
-        DEPENDS Setup-stub ${payload} ${host_yppack} host_yppack
+        COMMAND ${host_yppack} bundle $<TARGET_FILE:${arg_STUB}> ${payload} ${bundled}
+        DEPENDS ${arg_STUB} ${payload} ${host_yppack} host_yppack
         COMMENT "Bundling ${name}.exe"
         VERBATIM)
     add_custom_target(${name} ALL DEPENDS ${bundled})

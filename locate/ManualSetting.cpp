@@ -29,7 +29,9 @@ bool CreateFolderWithParents(FileSystem& fs, const char* path) {
 Error ApplyManualChoice(FileSystem& fs, Registry& registry, const char* chosen,
                         ManualOutcome* outcome) {
     *outcome = ManualOutcome::kNotGameFolder;
-    if (chosen[0] == '\0') return Error::Make(texts::kCannotCreateFolder);
+    // Only a full path names the same folder at the next start; the picker
+    // makes a typed name full, and nothing else is ever made here.
+    if (!IsFullPath(chosen)) return Error::Make(texts::kCannotCreateFolder);
     if (fs.Probe(chosen, nullptr) != PathKind::kFolder) CreateFolderWithParents(fs, chosen);
 
     char record[kPathCapacity];

@@ -11,7 +11,8 @@ bool CreateFolderWithParents(FileSystem& fs, const char* path);
 
 enum class ManualOutcome { kStored, kNotGameFolder };
 
-// Makes sure the chosen folder exists (an empty path is an error), then
+// Makes sure the chosen folder exists (a path that is not full, "" among
+// them, is an error and nothing is made), then
 // stores it as the install folder if it holds the marker file. A failed
 // creation is not reported: the folder then simply lacks the marker.
 Error ApplyManualChoice(FileSystem& fs, Registry& registry, const char* chosen,

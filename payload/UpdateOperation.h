@@ -11,9 +11,10 @@
 
 // Decodes container (the resource containerName) in memory, checks the result
 // against checksum (the resource "EXECRC") when the program carries one, then
-// replaces targetPath with it. A damaged payload or checksum resource fails
-// before the file system is asked anything; any later failure leaves the old
-// file as it was (ReplaceFileContents).
-// trace, when given, hears the decoder's progress.
-Error UpdateFile(FileSystem& fs, const char* targetPath, ByteSource& container, const char* containerName,
+// replaces targetPath with it. A missing container is not found; one that
+// cannot be loaded is damaged, as is a payload that does not decode or check
+// and a checksum resource of the wrong size. Each fails before the file
+// system is asked anything; any later failure leaves the old file as it was
+// (ReplaceFileContents). trace, when given, hears the decoder's progress.
+Error UpdateFile(FileSystem& fs, const char* targetPath, const ResourceBytes& container, const char* containerName,
                  const ResourceBytes& checksum, DecodeTrace* trace = nullptr);

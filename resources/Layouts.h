@@ -20,13 +20,13 @@ struct ControlLayout {
     ControlKind kind;
     int id;
     int x, y, width, height;
-    const char* caption;
+    ProgramText caption;
     int tab;
 };
 
 struct WindowLayout {
     const char* className;
-    const char* caption;
+    ProgramText caption;
     Frame frame;
     int width, height;
     const ControlLayout* controls;
@@ -60,7 +60,7 @@ constexpr int kBannerHeight = 185;
 
 constexpr ControlLayout kMainControls[] = {
     // kind               id              x    y    w             h              caption                    tab
-    {ControlKind::Image,  kIdMainImage1,  8,   8,   kBannerWidth, kBannerHeight, nullptr,                   -1},
+    {ControlKind::Image,  kIdMainImage1,  8,   8,   kBannerWidth, kBannerHeight, {},                        -1},
     {ControlKind::Button, kIdMainButton1, 8,   200, 113,          33,            texts::kStartUpdate,       0},
     {ControlKind::Button, kIdMainButton3, 432, 200, 83,           33,            texts::kQuit,              1},
     {ControlKind::Button, kIdMainButton4, 296, 200, 113,          33,            texts::kChangeDestination, 2},
@@ -81,7 +81,7 @@ constexpr ControlLayout kLocateControls[] = {
     {ControlKind::Label,  kIdLocateLabel3,  8,   56,  213, 12, texts::kLocateLine3,   -1},
     {ControlKind::Label,  kIdLocateLabel4,  8,   72,  375, 12, texts::kLocateLine4,   -1},
     {ControlKind::Label,  kIdLocateLabel5,  16,  88,  177, 12, texts::kLocateLine5,   -1},
-    {ControlKind::Label,  kIdLocateLabel6,  8,   152, 4,   12, "",                    -1},
+    {ControlKind::Label,  kIdLocateLabel6,  8,   152, 4,   12, {""},                  -1},
     {ControlKind::Button, kIdLocateButton1, 8,   112, 89,  33, texts::kAutoSearch,    0},
     {ControlKind::Button, kIdLocateButton2, 120, 112, 91,  33, texts::kManualSetting, 1},
     {ControlKind::Button, kIdLocateButton3, 328, 112, 81,  33, texts::kQuit,          2},
@@ -108,15 +108,15 @@ constexpr int kIdPickerHelp = 105;
 constexpr ControlLayout kPickerControls[] = {
     // kind                      id               x    y    w    h    caption                tab
     {ControlKind::KeyLabel,      kIdPickerLabel,  8,   8,   300, 12,  texts::kSelectName,    -1},
-    {ControlKind::Edit,          kIdPickerName,   8,   22,  300, 20,  "",                    0},
+    {ControlKind::Edit,          kIdPickerName,   8,   22,  300, 20,  {""},                  0},
     {ControlKind::KeyLabel,      kIdPickerLabel,  8,   52,  180, 12,  texts::kSelectFolders, -1},
-    {ControlKind::FolderList,    kIdPickerTree,   8,   66,  180, 164, "",                    1},
+    {ControlKind::FolderList,    kIdPickerTree,   8,   66,  180, 164, {""},                  1},
     {ControlKind::KeyLabel,      kIdPickerLabel,  198, 52,  110, 12,  texts::kSelectFiles,   -1},
     // For orientation only: greyed, never focused.
-    {ControlKind::FileList,      kIdPickerFiles,  198, 66,  110, 164, "",                    -1},
+    {ControlKind::FileList,      kIdPickerFiles,  198, 66,  110, 164, {""},                  -1},
     {ControlKind::KeyLabel,      kIdPickerLabel,  8,   238, 180, 12,  texts::kSelectDrives,  -1},
     // The height is the dropped-down list's.
-    {ControlKind::DropList,      kIdPickerDrives, 8,   252, 300, 200, "",                    2},
+    {ControlKind::DropList,      kIdPickerDrives, 8,   252, 300, 200, {""},                  2},
     {ControlKind::DefaultButton, kIdPickerOk,     324, 22,  84,  25,  texts::kButtonOk,      3},
     {ControlKind::Button,        kIdPickerCancel, 324, 54,  84,  25,  texts::kSelectCancel,  4},
     {ControlKind::Button,        kIdPickerHelp,   324, 86,  84,  25,  texts::kSelectHelp,    5},

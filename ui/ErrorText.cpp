@@ -20,7 +20,7 @@ ShownText ShownError(const Error& error) {
     const CodePage& codePage = endsInName ? SystemCodePage() : kProgramCodePage;
     size_t from = endsInName ? error.NameStart() : error.NameEnd();
     unsigned char first = static_cast<unsigned char>(text[from + LastCharOffset(text + from, length - from, codePage)]);
-    if (first > '.') shown.Add(".", TextSource::kProgram);
+    if (first > '.') shown.Add(".", 1, TextSource::kProgram);
     return shown;
 }
 

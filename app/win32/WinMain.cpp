@@ -9,6 +9,15 @@
 #include "resources/Names.h"
 #include "ui/win32/ErrorDisplay.h"
 #include "ui/win32/Window.h"
+#include "ui/win32/WindowText.h"
+
+// A test build takes the ANSI windows of Windows 98/Me on any system, so that
+// the Wine beds, which all have the Unicode ones, run that path too.
+#ifdef UPDATER_ANSI_WINDOWS
+constexpr bool kAnsiWindowsOnly = true;
+#else
+constexpr bool kAnsiWindowsOnly = false;
+#endif
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // Before anything that may load a DLL.
@@ -17,6 +26,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // Paths, listed names and typed text come in the system's code page:
     // its lead bytes, not Shift-JIS's, tell where a "\" is a separator.
     SetSystemCodePage(CodePage::FromSystem(GetACP(), [](unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }));
+    // Before any window or text: each is made and shown in the one mode.
+    DecideWindowMode(kAnsiWindowsOnly);
 
     // A stale code from start-up must not pass for "already exists".
     SetLastError(0);

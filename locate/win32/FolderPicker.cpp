@@ -32,6 +32,10 @@ struct Picker {
     size_t capacity;
     HWND window;
     FolderTree& tree;
+    // The drive list's letters, item by item: kept here rather than read
+    // back from the control, which holds them as shown text.
+    char drives[26];
+    int driveCount;
 };
 
 HWND Item(const Picker& p, int id) { return GetDlgItem(p.window, id); }
@@ -58,17 +62,11 @@ void ShowSelected(Picker& p, const char* folder) {
 }
 
 void SelectDriveOf(Picker& p, const char* folder) {
-    HWND drives = Item(p, kIdPickerDrives);
-    int count = static_cast<int>(SendMessageA(drives, CB_GETCOUNT, 0, 0));
-    char drive[8];
-    for (int i = 0; i < count; ++i) {
-        SendMessageA(drives, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(drive));
-        if (AsciiUpper(drive[0]) == AsciiUpper(folder[0]) && folder[1] == ':') {
-            SendMessageA(drives, CB_SETCURSEL, i, 0);
-            return;
-        }
+    int index = -1;
+    for (int i = 0; i < p.driveCount && folder[1] == ':'; ++i) {
+        if (p.drives[i] == AsciiUpper(folder[0])) index = i;
     }
-    SendMessageA(drives, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SendMessageA(Item(p, kIdPickerDrives), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 // Shows folder's ancestors and subfolders and selects folder itself; false
@@ -97,23 +95,22 @@ bool OpenFolder(Picker& p, const char* folder) {
 }
 
 void FillDrives(Picker& p) {
-    HWND drives = Item(p, kIdPickerDrives);
     char roots[26 * 4 + 2];
     DWORD length = GetLogicalDriveStringsA(sizeof roots, roots);
     if (length == 0 || length >= sizeof roots) return;
-    for (const char* root = roots; *root != '\0'; root += strlen(root) + 1) {
-        char drive[3] = {root[0], ':', '\0'};
-        AddShownItem(drives, CB_ADDSTRING, ShownText::System(drive));
+    for (const char* root = roots; *root != '\0' && p.driveCount < 26; root += strlen(root) + 1) {
+        char drive[3] = {AsciiUpper(root[0]), ':', '\0'};
+        // Unsorted: the list's items stay in the order of drives.
+        if (AddShownItem(Item(p, kIdPickerDrives), CB_ADDSTRING, ShownText::System(drive)) < 0) return;
+        p.drives[p.driveCount++] = drive[0];
     }
 }
 
 void OnDriveChosen(Picker& p) {
-    HWND drives = Item(p, kIdPickerDrives);
-    LRESULT index = SendMessageA(drives, CB_GETCURSEL, 0, 0);
-    char root[8] = {};
-    if (index >= 0) SendMessageA(drives, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(root));
-    strcat(root, "\\");
-    if (index < 0 || !OpenFolder(p, root)) {
+    LRESULT index = SendMessageA(Item(p, kIdPickerDrives), CB_GETCURSEL, 0, 0);
+    bool listed = index >= 0 && index < p.driveCount;
+    char root[] = {listed ? p.drives[index] : '\0', ':', '\\', '\0'};
+    if (!listed || !OpenFolder(p, root)) {
         // A drive without a disk: stay where we were.
         MessageBeep(MB_ICONEXCLAMATION);
         SelectDriveOf(p, p.tree.Shown());
@@ -149,12 +146,16 @@ void Accept(Picker& p) {
     }
     // A typed relative name ("Game", "..\Game", "\Game") would be stored as
     // it stands and point elsewhere at the next start: make it whole here.
-    if (p.out[0] != '\0' && !IsFullPath(p.out)) {
+    // One whose whole form is too long stays with the user, never reaching
+    // the file functions as it was typed.
+    if (p.out[0] != '\0' && !IsFullPath(p.out) && p.tree.Shown()[0] != '\0') {
         char full[kPathCapacity];
-        if (p.tree.MakeFull(p.out, full, sizeof full) && strlen(full) < p.capacity) {
-            strcpy(p.out, full);
-            SetShownText(Item(p, kIdPickerName), ShownText::System(full));
+        if (!p.tree.MakeFull(p.out, full, sizeof full) || strlen(full) >= p.capacity) {
+            p.out[0] = '\0';
+            return ShowError(p.window, Error::Make(texts::kTypedNameTooLong));
         }
+        strcpy(p.out, full);
+        SetShownText(Item(p, kIdPickerName), ShownText::System(full));
     }
     Win32FileSystem fileSystem;
     if (fileSystem.Probe(p.out, nullptr) != PathKind::kFolder &&
@@ -268,7 +269,7 @@ bool PickFolder(HWND owner, const char* start, char* out, size_t capacity) {
     out[0] = '\0';
     Win32FileSystem fileSystem;
     FolderTree tree(fileSystem, SystemNameOrder);
-    Picker picker = {start, out, capacity, nullptr, tree};
+    Picker picker = {start, out, capacity, nullptr, tree, {}, 0};
     alignas(4) EmptyTemplate form = {};
     form.dialog.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     form.dialog.cx = 200;

@@ -24,22 +24,6 @@ namespace {
 // Kept from one search to the next for the whole run.
 SearchState g_search;
 
-// Lets the progress line repaint and the stop button and the close box work
-// mid-walk. False when the program was asked to quit.
-bool PumpPendingMessages() {
-    MSG msg;
-    while (PeekNextMessage(msg)) {
-        if (msg.message == WM_QUIT) {  // not ours to eat: the main loop needs it
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return false;
-        }
-        if (TranslateDialogKeys(msg)) continue;
-        TranslateMessage(&msg);
-        DispatchWindowMessage(msg);
-    }
-    return true;
-}
-
 class DialogSearchView : public SearchView {
 public:
     explicit DialogSearchView(LocateDialog& dialog) : dialog_(dialog) {}
@@ -52,9 +36,11 @@ public:
     void ShowProgress(const char* folder) override {
         // The label invalidates only itself; painting just that now is the
         // whole cost a folder pays for being shown.
-        SetShownText(dialog_.label6, ShownText(texts::kSearchingPrefix).Add(folder, TextSource::kSystem));
+        SetShownText(dialog_.label6, ShownText(texts::kSearchingPrefix).AddSystem(folder));
         UpdateWindow(dialog_.window);
     }
+    // Lets the progress line repaint and the stop button and the close box
+    // work mid-walk.
     void PumpMessages() override {
         if (!PumpPendingMessages()) quitting_ = true;
     }

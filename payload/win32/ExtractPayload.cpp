@@ -5,15 +5,11 @@
 #include "platform/win32/OwnResource.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "resources/Names.h"
-#include "resources/Texts.h"
 
 Error ExtractPayload(const char* resourceName, const char* targetPath) {
     OwnResource container(resourceName);
-    const ResourceBytes& bytes = container.Bytes();
-    if (bytes.state != ResourceState::kLoaded) return Error::Make(texts::kResourceNotFound, resourceName);
     OwnResource checksum(names::kChecksumResource);
-    MemorySource source(bytes.data, bytes.size);
     Win32FileSystem fileSystem;
     // The decoder's progress dots: the one trace the program leaves.
-    return UpdateFile(fileSystem, targetPath, source, resourceName, checksum.Bytes(), &StderrDots());
+    return UpdateFile(fileSystem, targetPath, container.Bytes(), resourceName, checksum.Bytes(), &StderrDots());
 }

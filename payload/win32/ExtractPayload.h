@@ -5,6 +5,5 @@
 
 // Decodes the program's own RCDATA resource resourceName, checks it against
 // the RCDATA "EXECRC" when the program carries one, then replaces the file at
-// targetPath with it. Errors are those of UpdateFile, or the not-found error
-// naming resourceName.
+// targetPath with it. Errors are those of UpdateFile.
 Error ExtractPayload(const char* resourceName, const char* targetPath);

@@ -2,6 +2,8 @@
 // buttons and keys, and what reached the registry and the disk. Every case
 // starts from a cleared record and an empty folder of its own under E2E_WORK;
 // the locate dialog and the folder picker land in E2E_SHOTS.
+#include <ctype.h>
+
 #include <string>
 #include <vector>
 
@@ -51,24 +53,19 @@ void ExitsWithZero(const upd::Running& app) {
     Require(app.WaitExit() == 0, "exit code not 0");
 }
 
-// The updater, started in cwd, its current folder, where the picker opens.
-void Start(upd::Running& app, const std::string& cwd = gWork + "\\cwd") {
+// The updater's current folder, where the picker opens: the case's cwd
+// unless given, made first.
+std::string Cwd(const std::string& folder = "") {
+    std::string cwd = folder.empty() ? gWork + "\\cwd" : folder;
     MakeFolder(cwd);
-    Require(upd::Launch(upd::UpdaterPath("Setup"), app, cwd), "cannot start Setup.exe");
+    return cwd;
 }
 
-// Started with no folder known: the locate dialog, at its first showing.
-HWND StartToLocateDialog(upd::Running& app, const std::string& cwd = gWork + "\\cwd") {
-    Start(app, cwd);
-    return app.WaitLocateDialog();
-}
-
-// Started with the record pointing at a game folder: the main window, and
-// the locate dialog opened from it.
+// Started with the record pointing at a game folder: the main window.
 HWND StartToMainWindow(upd::Running& app, const std::string& record) {
     Require(drv::SetRecordString(record), "cannot set the record");
-    Start(app);
-    return app.WaitMainWindow();
+    Require(upd::StartUpdater("Setup", app, Cwd()), "the main window never appeared");
+    return app.main;
 }
 
 HWND OpenLocateDialog(const upd::Running& app, HWND main) {
@@ -86,16 +83,10 @@ void QuitFromLocate(const upd::Running& app, HWND locate) {
     ExitsWithZero(app);
 }
 
-void ExpectCompletionAndExit(const upd::Running& app) {
-    HWND done = app.WaitFor(names::kMessageDialogClass, FromCp932(texts::kInfoCaption));
-    Require(upd::BoxText(done) == FromCp932(texts::kUpdateDone), "no completion message");
-    upd::Answer(done, texts::kButtonOk);
-    ExitsWithZero(app);
-}
-
 void FirstStartExitEndsProgram(bool closeBox) {
     upd::Running app;
-    Start(app);
+    drv::ClearRecord();
+    Require(upd::Launch(upd::UpdaterPath("Setup"), app, Cwd()), "cannot start Setup.exe");
     HWND locate = app.WaitFor(kLocateWindow.className, "", kMainWindow.className);
     check::ExpectEq(TextOf(locate), FromCp932(texts::kLocateCaption), "caption of the locate dialog");
     Require(drv::Centred(locate), "locate dialog not centred");
@@ -111,7 +102,7 @@ void FirstStartExitEndsProgram(bool closeBox) {
 
 void PickerOpensAtCurrentFolderAndCancelChangesNothing() {
     upd::Running app;
-    HWND locate = StartToLocateDialog(app);
+    HWND locate = upd::StartToLocateDialog(app, "Setup", Cwd());
     HWND picker = upd::OpenPicker(app, locate);
     std::string field = TextOf(GetDlgItem(picker, kIdPickerName));
     Require(CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, drv::Wide(field).c_str(), -1,
@@ -135,7 +126,7 @@ void PickerOpensAtCurrentFolderAndCancelChangesNothing() {
 
 void MarkerFolderIsStored(const std::string& typed, const std::string& stored, const std::string& cwd = "") {
     upd::Running app;
-    HWND locate = StartToLocateDialog(app, cwd.empty() ? gWork + "\\cwd" : cwd);
+    HWND locate = upd::StartToLocateDialog(app, "Setup", Cwd(cwd));
     HWND picker = upd::PickAndAccept(app, locate, typed);
     Require(drv::WaitGone(picker), "picker stayed up");
     Require(drv::WaitGone(locate), "locate dialog stayed up; shown: " + app.Shown());
@@ -158,15 +149,13 @@ void DriveRootIsStoredWithOneMoreSeparatorAndUpdated() {
     } cleanup{marker, game};
     Require(drv::WriteWholeFile(marker, "marker"), "cannot write " + marker);
     upd::Running app;
-    HWND locate = StartToLocateDialog(app);
+    HWND locate = upd::StartToLocateDialog(app, "Setup", Cwd());
     HWND picker = upd::PickAndAccept(app, locate, "C:\\");
     Require(drv::WaitGone(picker), "picker stayed up");
     Require(drv::WaitGone(locate), "locate dialog stayed up");
-    HWND main = app.WaitMainWindow();
+    app.main = app.WaitMainWindow();
     RecordIs("C:\\\\");
-    drv::Press(main, kIdMainButton1);
-    ExpectCompletionAndExit(app);
-    Require(drv::FileExists(game), "kestravon.exe not written to the root");
+    upd::ExpectUpdateInto(app, "Setup", "C:");
 }
 
 // Opens the last subfolder the picker's tree lists (the subfolders come in
@@ -191,7 +180,7 @@ void RelativeNameIsTakenFromTheShownFolder() {
     std::string wanted = GameFolder("cwd\\shown\\rel");
     GameFolder("cwd\\rel");  // where the process's current folder would lead
     upd::Running app;
-    HWND locate = StartToLocateDialog(app);
+    HWND locate = upd::StartToLocateDialog(app, "Setup", Cwd());
     HWND picker = upd::OpenPicker(app, locate);
     // cwd's subfolders in name order, "rel" then "shown": open the last.
     ChooseLastSubfolder(picker, gWork + "\\cwd", LBN_DBLCLK, gWork + "\\cwd\\shown");
@@ -206,7 +195,7 @@ void RelativeNameIsTakenFromTheShownFolder() {
 
 void FolderWithoutMarkerFileStoresNothing(const std::string& folder) {
     upd::Running app;
-    HWND locate = StartToLocateDialog(app);
+    HWND locate = upd::StartToLocateDialog(app, "Setup", Cwd());
     HWND picker = upd::PickAndAccept(app, locate, folder);
     Require(drv::WaitGone(picker), "picker stayed up");
     app.ExpectOnly({locate}, "after a folder without the marker");
@@ -217,7 +206,7 @@ void FolderWithoutMarkerFileStoresNothing(const std::string& folder) {
 void NewFolderIsCreatedOnYesButNotStored() {
     std::string folder = gWork + u8"\\new\\deeper\\新規表";  // 表 ends in 0x5C in CP932
     upd::Running app;
-    HWND locate = StartToLocateDialog(app);
+    HWND locate = upd::StartToLocateDialog(app, "Setup", Cwd());
     const std::string confirm = FromCp932(texts::kConfirmCaption);
 
     // "No" keeps the picker open and creates nothing.
@@ -241,7 +230,7 @@ void NewFolderIsCreatedOnYesButNotStored() {
 
 void EmptyPathShowsCannotCreate() {
     upd::Running app;
-    HWND locate = StartToLocateDialog(app);
+    HWND locate = upd::StartToLocateDialog(app, "Setup", Cwd());
     HWND picker = upd::PickAndAccept(app, locate, "");
     HWND ask = app.WaitFor(names::kMessageDialogClass, FromCp932(texts::kConfirmCaption));
     upd::Answer(ask, texts::kButtonYes);
@@ -264,7 +253,7 @@ void EmptyPathShowsCannotCreate() {
 
 void HelpExplainsAndDriveListOpensItsRoot() {
     upd::Running app;
-    HWND locate = StartToLocateDialog(app);
+    HWND locate = upd::StartToLocateDialog(app, "Setup", Cwd());
     HWND picker = upd::OpenPicker(app, locate);
     drv::Press(picker, kIdPickerHelp);
     HWND help = app.WaitFor(names::kMessageDialogClass, FromCp932(texts::kInfoCaption));
@@ -292,7 +281,7 @@ void KeyboardOpensFoldersAndEscCancels() {
     MakeFolder(gWork + "\\cwd\\a\\inner1");
     MakeFolder(gWork + "\\cwd\\a\\inner2");
     upd::Running app;
-    HWND locate = StartToLocateDialog(app);
+    HWND locate = upd::StartToLocateDialog(app, "Setup", Cwd());
     HWND picker = upd::OpenPicker(app, locate);
     SetForegroundWindow(picker);
     Sleep(300);
@@ -384,9 +373,7 @@ void ChangedDestinationIsUpdated() {
     upd::PickAndAccept(app, locate, after);
     Require(drv::WaitGone(locate), "locate dialog stayed up");
     RecordIs(after + "\\");
-    drv::Press(main, kIdMainButton1);
-    ExpectCompletionAndExit(app);
-    Require(drv::FileExists(after + "\\" + names::kTargetFile), "new folder not updated");
+    upd::ExpectUpdateInto(app, "Setup", after);
     Require(!drv::FileExists(before + "\\" + names::kTargetFile), "old folder updated");
 }
 
@@ -402,23 +389,33 @@ void DotDotUnderWesternLetterClimbsOneFolder() {
     MarkerFolderIsStored("sub\\..\\Vesperlin", game + "\\", gWork + u8"\\Jeux à");
 }
 
-// Japanese typed on a Western system: the ANSI file functions cannot take
-// it, and turned into "?" or a look-alike it would make or store a folder
-// of another name. The error says so and the picker stays for another try.
-void TypedNameTheCodePageCannotHoldIsRefused() {
-    if (!upd::WesternSystem()) check::Skip("needs a Western system (code page 1252)");
+// A typed name the file functions must not see as it stands: the error box
+// says why, the picker stays for another try, and no folder is made.
+void TypedNameIsRefused(const std::wstring& typed, const char* why) {
     upd::Running app;
-    HWND locate = StartToLocateDialog(app);
-    HWND picker = upd::PickAndAccept(app, locate, gWork + u8"\\ゲーム");
+    HWND locate = upd::StartToLocateDialog(app, "Setup", Cwd());
+    HWND picker = upd::OpenPicker(app, locate);
+    upd::TypeFolder(picker, typed);
+    drv::Press(picker, IDOK);
     HWND error = app.WaitFor(names::kMessageDialogClass);
-    upd::ExpectBoxAndPress(drv::ReadBox(error), upd::TitleOf("Setup"), upd::ErrorText(texts::kTypedNameNotInCodePage),
-                           IDI_ERROR);
+    upd::ExpectBoxAndPress(drv::ReadBox(error), upd::TitleOf("Setup"), upd::ErrorText(why), IDI_ERROR);
     app.ExpectOnly({locate, picker}, "after the error");
-    check::ExpectEq(drv::Listing(gWork), std::string("cwd"), "the folder holds");
+    check::ExpectEq(drv::Listing(gWork) + "; " + drv::Listing(gWork + "\\cwd"), std::string("cwd; "), "the folders hold");
     drv::Press(picker, IDCANCEL);
     Require(drv::WaitGone(picker), "picker stayed up");
     QuitFromLocate(app, locate);
     RecordEmpty();
+}
+
+// Japanese typed on a Western system: the ANSI file functions cannot take
+// it, and turned into "?" or a look-alike it would make or store a folder
+// of another name. Where the code page is UTF-8 it holds every character,
+// but not half a surrogate pair.
+void TypedNameTheCodePageCannotHoldIsRefused() {
+    std::wstring typed = drv::Wide(gWork + u8"\\ゲーム");
+    if (upd::Utf8Setup()) typed += L'\xD800';
+    else if (!upd::WesternSystem()) check::Skip("needs a Western system (code page 1252) or UTF-8");
+    TypedNameIsRefused(typed, texts::kTypedNameNotInCodePage);
 }
 
 void Snap(HWND window, const std::string& name) {
@@ -432,7 +429,7 @@ void Screenshots() {
     Require(drv::WriteWholeFile(games + "\\Vesperlin\\MG_DATA.MBL", "marker"), "cannot write the marker");
     MakeFolder(games + "\\Other");
     upd::Running app;
-    HWND locate = StartToLocateDialog(app, games);
+    HWND locate = upd::StartToLocateDialog(app, "Setup", Cwd(games));
     Snap(locate, "locate-dialog");
     HWND picker = upd::OpenPicker(app, locate);
     ChooseLastSubfolder(picker, games, LBN_SELCHANGE, games + "\\Vesperlin");
@@ -447,36 +444,48 @@ void Screenshots() {
 int main(int argc, char** argv) {
     const std::string root = upd::Env("E2E_WORK") + "\\locate-manual";
     const check::Table table = {
-        {"first-start-exit-button-ends-program", [] { FirstStartExitEndsProgram(false); }},
-        {"first-start-close-box-ends-program", [] { FirstStartExitEndsProgram(true); }},
-        {"picker-opens-at-current-folder-cancel-changes-nothing", PickerOpensAtCurrentFolderAndCancelChangesNothing},
-        {"marker-folder-stored-with-one-separator",
+        {"first start: the exit button ends the program", [] { FirstStartExitEndsProgram(false); }},
+        {"first start: the close box ends the program", [] { FirstStartExitEndsProgram(true); }},
+        {"picker: opens at the current folder; cancel changes nothing",
+         PickerOpensAtCurrentFolderAndCancelChangesNothing},
+        {"marker folder: stored with one separator",
          [] { std::string f = GameFolder("ok"); MarkerFolderIsStored(f, f + "\\"); }},
         // The returned path plus one "\", nothing added or removed.
-        {"marker-folder-typed-with-separator-gets-one-more",
+        {"marker folder typed with a separator: stored with one more",
          [] { std::string f = GameFolder("slash"); MarkerFolderIsStored(f + "\\", f + "\\\\"); }},
-        {"relative-name-stored-as-full-path",
+        {"marker folder with a Japanese name: stored where the code page holds it",
+         [] {
+             if (upd::WesternSystem() && !upd::Utf8Setup()) check::Skip("needs code page 932 or UTF-8");
+             std::string f = GameFolder(u8"ゲーム");
+             MarkerFolderIsStored(f, f + "\\");
+         }},
+        {"relative name: stored as a full path",
          [] { std::string f = GameFolder("cwd\\rel"); MarkerFolderIsStored("rel", f + "\\"); }},
-        {"relative-name-taken-from-the-shown-folder", RelativeNameIsTakenFromTheShownFolder},
-        {"drive-root-stored-with-one-more-separator-and-updated", DriveRootIsStoredWithOneMoreSeparatorAndUpdated},
-        {"help-explains-drive-list-opens-root", HelpExplainsAndDriveListOpensItsRoot},
-        {"keyboard-opens-folders-esc-cancels", KeyboardOpensFoldersAndEscCancels},
-        {"folder-without-marker-stores-nothing",
+        {"relative name: taken from the folder shown", RelativeNameIsTakenFromTheShownFolder},
+        {"relative name too long for a path when made full: refused",
+         [] { TypedNameIsRefused(std::wstring(200, L'x'), texts::kTypedNameTooLong); }},
+        {"drive root: stored with one more separator, and updated", DriveRootIsStoredWithOneMoreSeparatorAndUpdated},
+        {"help: explains the picker; the drive list opens a root", HelpExplainsAndDriveListOpensItsRoot},
+        {"keyboard: Enter in the tree opens folders, Esc cancels", KeyboardOpensFoldersAndEscCancels},
+        {"folder without the marker: nothing stored",
          [] { MakeFolder(gWork + "\\plain"); FolderWithoutMarkerFileStoresNothing(gWork + "\\plain"); }},
-        {"marker-named-folder-stores-nothing",
+        {"folder holding a folder named like the marker: nothing stored",
          [] { MakeFolder(gWork + "\\fake\\mg_data.mbl"); FolderWithoutMarkerFileStoresNothing(gWork + "\\fake"); }},
-        {"new-folder-created-on-yes-not-stored", NewFolderIsCreatedOnYesButNotStored},
-        {"empty-path-shows-cannot-create", EmptyPathShowsCannotCreate},
-        {"dialog-frame-keys-and-owner", DialogFrameKeysAndOwner},
-        {"moved-dialog-centred-again", MovedDialogIsCentredAgain},
-        {"changed-destination-is-updated", ChangedDestinationIsUpdated},
-        {"dot-dot-under-a-western-letter-climbs-one-folder", DotDotUnderWesternLetterClimbsOneFolder},
-        {"typed-name-the-code-page-cannot-hold-is-refused", TypedNameTheCodePageCannotHoldIsRefused},
+        {"new folder: created on yes, not stored", NewFolderIsCreatedOnYesButNotStored},
+        {"empty name: cannot create", EmptyPathShowsCannotCreate},
+        {"dialog: frame, keys and owner", DialogFrameKeysAndOwner},
+        {"dialog moved: centred again at its next showing", MovedDialogIsCentredAgain},
+        {"changed destination: updated", ChangedDestinationIsUpdated},
+        {"a .. typed under a name ending in a Western letter climbs one folder", DotDotUnderWesternLetterClimbsOneFolder},
+        {"a typed name the code page cannot hold: refused", TypedNameTheCodePageCannotHoldIsRefused},
         {"screenshots", Screenshots},
     };
     int failed = check::Run(argc, argv, table, [&root](const std::string& name) {
         drv::ClearRecord();
-        gWork = root + "\\" + name;
+        // Each case's own folder, named after it in letters and digits.
+        std::string folder = name;
+        for (char& c : folder) c = isalnum(static_cast<unsigned char>(c)) ? c : '-';
+        gWork = root + "\\" + folder;
         drv::RemoveTree(gWork);
         MakeFolder(gWork);
     });

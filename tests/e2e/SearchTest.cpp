@@ -31,16 +31,6 @@ HWND Button(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 std::string ProgressLine(HWND dialog) { return TextOf(GetDlgItem(dialog, kIdLocateLabel6)); }
 HWND NotFoundBox(const upd::Running& app) { return app.Window(names::kMessageDialogClass, "", false); }
 
-// Starts the updater with no folder known, so that it opens the locate dialog.
-HWND StartToLocateDialog(upd::Running& app, const std::string& updater) {
-    drv::ClearRecord();
-    Require(upd::Launch(upd::UpdaterPath(updater), app), "updater started");
-    HWND dialog = app.WaitWindow(kLocateWindow.className, "", 20000);
-    Require(dialog && Button(dialog, kIdLocateButton1) && GetDlgItem(dialog, kIdLocateLabel6),
-            "the locate dialog with its search button and progress line");
-    return dialog;
-}
-
 // The buttons as the Idle state leaves them.
 void ExpectIdle(HWND dialog, const std::string& when) {
     check::ExpectEq(TextOf(Button(dialog, kIdLocateButton1)), FromCp932(texts::kAutoSearch), when + ": search button");
@@ -50,7 +40,7 @@ void ExpectIdle(HWND dialog, const std::string& when) {
 
 // Starts a search and waits for its progress line to name a folder under folder.
 HWND SearchUntilUnder(upd::Running& app, const std::string& folder) {
-    HWND dialog = StartToLocateDialog(app, "Setup");
+    HWND dialog = upd::StartToLocateDialog(app, "Setup");
     drv::Click(Button(dialog, kIdLocateButton1));
     Expect(WaitUntil([&] { return ProgressLine(dialog).rfind(Progress(folder), 0) == 0; }, 20000),
            "progress under " + folder + " (read " + ProgressLine(dialog) + ")");
@@ -131,7 +121,7 @@ void Find(const std::string& updater, const std::string& expected, const std::st
         check::Note(order + " lists:" + names);
     }
     upd::Running app;
-    HWND dialog = StartToLocateDialog(app, updater);
+    HWND dialog = upd::StartToLocateDialog(app, updater);
     drv::Click(Button(dialog, kIdLocateButton1));
     bool closed = WaitUntil([&] { return !IsWindowVisible(dialog); }, 60000);
     Expect(closed, "dialog closed after the find");
@@ -151,7 +141,7 @@ void Find(const std::string& updater, const std::string& expected, const std::st
 // No fixed drive holds the marker.
 void NotFound(const std::string& updater) {
     upd::Running app;
-    HWND dialog = StartToLocateDialog(app, updater);
+    HWND dialog = upd::StartToLocateDialog(app, updater);
     drv::Click(Button(dialog, kIdLocateButton1));
     ExpectNotFoundBox(app, "not found");
     ExpectIdle(dialog, "after the box");

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "fakes/UsingCodePage.h"
 #include "ui/ErrorText.h"
 
 namespace {
@@ -71,6 +72,30 @@ TEST(ShownError, TheNameFilledInIsTheSystemsTextTheRestTheProgramsOwn) {
     // character though its trail byte is "\\".
     EXPECT_EQ(Runs(ShownError(Error::Make("x %s", "C:\\ソ"))), "\"x \"[C:\\ソ]\".\"");
     EXPECT_EQ(Runs(ShownError(Error::Make("x %s", "a-"))), "\"x \"[a-]");
+    // ...read in the system's code page: on a Western one "\xE9)" is two
+    // characters, where Shift-JIS would read one led by 0xE9.
+    UsingCodePage western(1252);
+    EXPECT_EQ(Runs(ShownError(Error::Make("x %s", "C:\\Jeux (Caf\xE9)"))), "\"x \"[C:\\Jeux (Caf\xE9)]");
+}
+
+// Past its buffer a text is cut at a whole character of its run's code page
+// ("ソ" ends in "\\"), and nothing after the cut is shown.
+TEST(ShownText, FittedKeepsWholeRunsThenWholeCharactersThenNothing) {
+    const Error error = Error::Make("ファイル %s", "C:\\ソ");
+    const ShownText shown = ShownError(error);
+    const struct {
+        size_t capacity;
+        const char* runs;
+    } cases[] = {
+        {16, "\"ファイル \"[C:\\ソ]\".\""},
+        {15, "\"ファイル \"[C:\\ソ]"},  // full after the name
+        {14, "\"ファイル \"[C:\\]"},
+        {5, "\"ファ\""},
+        {4, "\"フ\""},
+        {1, ""},
+        {0, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Runs(shown.Fitted(c.capacity)), c.runs) << c.capacity;
 }
 
 TEST(AppTitleFromModulePath, NameWithoutFolderCutAtFirstDotRestLowerCase) {

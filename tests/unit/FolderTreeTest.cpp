@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fakes/FakeFileSystem.h"
+#include "fakes/UsingCodePage.h"
 #include "locate/FolderTree.h"
 
 namespace {
@@ -182,6 +183,8 @@ TEST(FolderTree, TypedNameIsMadeFullAgainstTheShownFolder) {
         {"c:Game", "C:\\Games\\shown\\Game"},
         {"D:Game", "D:\\Game"},
         {"Game. .", "C:\\Games\\shown\\Game"},
+        {"Game\\ .", "C:\\Games\\shown\\Game"},  // a last name that trims to nothing
+        {"..\\..\\", "C:\\"},                    // the root keeps its one separator
         {"新規表", "C:\\Games\\shown\\新規表"},
         {"新規表\\..\\x", "C:\\Games\\shown\\x"},
         {"D:\\a\\..\\b", "D:\\b"},
@@ -194,18 +197,14 @@ TEST(FolderTree, TypedNameIsMadeFullAgainstTheShownFolder) {
 // On a Western system "à" (0xE0) is a letter, not a lead byte swallowing
 // the "\" after it: ".." leaves "sub", not the whole of "Jeux à\sub".
 TEST(FolderTree, TypedDotsUnderAWesternNameEndingInALeadByteOfShiftJis) {
-    CodePage saved = SystemCodePage();
-    SetSystemCodePage(CodePage::Known(1252));
-    {
-        Picker p;
-        p.disk.Folder("C:\\Jeux \xE0\\sub");
-        ASSERT_TRUE(p.tree.Open("C:\\Jeux \xE0"));
-        EXPECT_EQ(p.tree.AncestorCount(), 2u);
-        EXPECT_EQ(p.Full("sub\\..\\Vesperlin"), "C:\\Jeux \xE0\\Vesperlin");
-        EXPECT_EQ(p.Full("C:\\Jeux \xE0\\sub\\..\\Vesperlin"), "C:\\Jeux \xE0\\Vesperlin");
-        EXPECT_EQ(p.Path(2), "C:\\Jeux \xE0\\sub");
-    }
-    SetSystemCodePage(saved);
+    UsingCodePage western(1252);
+    Picker p;
+    p.disk.Folder("C:\\Jeux \xE0\\sub");
+    ASSERT_TRUE(p.tree.Open("C:\\Jeux \xE0"));
+    EXPECT_EQ(p.tree.AncestorCount(), 2u);
+    EXPECT_EQ(p.Full("sub\\..\\Vesperlin"), "C:\\Jeux \xE0\\Vesperlin");
+    EXPECT_EQ(p.Full("C:\\Jeux \xE0\\sub\\..\\Vesperlin"), "C:\\Jeux \xE0\\Vesperlin");
+    EXPECT_EQ(p.Path(2), "C:\\Jeux \xE0\\sub");
 }
 
 TEST(FolderTree, TypedNameTooLongOrNothingShownIsRefused) {

@@ -13,7 +13,7 @@
 
 namespace {
 
-std::string Progress(const std::string& folder) { return texts::kSearchingPrefix + folder; }
+std::string Progress(const std::string& folder) { return std::string(texts::kSearchingPrefix) + folder; }
 
 class RecordingView : public SearchView {
 public:

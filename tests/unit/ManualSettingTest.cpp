@@ -62,15 +62,20 @@ TEST(ManualSetting, FolderWithoutMarkerFileStoresNothingAndSaysNothing) {
     }
 }
 
-TEST(ManualSetting, EmptyPathCannotBeCreated) {
-    FakeFileSystem folders;
-    FakeRegistry registry;
-    ManualOutcome outcome;
-    Error e = ApplyManualChoice(folders, registry, "", &outcome);
-    EXPECT_STREQ(e.Text(), "ディレクトリを作成できません");
-    EXPECT_EQ(outcome, ManualOutcome::kNotGameFolder);
-    EXPECT_TRUE(folders.CreatedFolders().empty());
-    EXPECT_EQ(Stored(registry), "");
+// A name that is not full would be made below whatever folder is current.
+TEST(ManualSetting, EmptyOrRelativePathCannotBeCreated) {
+    for (const char* chosen : {"", "Game", "\\Game", "C:Game"}) {
+        FakeFileSystem folders;
+        folders.Folder("C:\\Game");
+        folders.File("C:\\Game\\mg_data.mbl");
+        FakeRegistry registry;
+        ManualOutcome outcome;
+        Error e = ApplyManualChoice(folders, registry, chosen, &outcome);
+        EXPECT_STREQ(e.Text(), "ディレクトリを作成できません") << chosen;
+        EXPECT_EQ(outcome, ManualOutcome::kNotGameFolder);
+        EXPECT_TRUE(folders.CreatedFolders().empty()) << chosen;
+        EXPECT_EQ(Stored(registry), "") << chosen;
+    }
 }
 
 TEST(ManualSetting, MissingFolderIsCreatedWithParentsButNotStored) {

@@ -147,20 +147,28 @@ TEST(ReplaceFile, StaleSideFilesOfAnInterruptedRunAreClearedAndNothingElse) {
 
 TEST(ReplaceFile, BackupLeftWithoutTargetIsPutBackNotRemoved) {
     const std::string backup = std::string(kTarget) + ".~03b";
-    enum Variant { kUpdates, kWriteFails, kPutBackFails };
+    enum Variant { kUpdates, kWriteFails, kPutBackFails, kHiddenSystem, kReadOnly };
     for (bool replacingMove : {true, false}) {
         // Power lost between stepping the old file aside and moving the new
         // one in: the backup is the only copy of the game.
-        for (Variant variant : {kUpdates, kWriteFails, kPutBackFails}) {
+        for (Variant variant : {kUpdates, kWriteFails, kPutBackFails, kHiddenSystem, kReadOnly}) {
             FakeFileSystem store = Installed(replacingMove);
+            // Put back, the old file is judged as it is: hidden and system
+            // pass on, read-only refuses.
+            if (variant == kHiddenSystem) store.GiveAttributes(kTarget, kAttributeHidden | kAttributeSystem);
+            if (variant == kReadOnly) store.SetReadOnly(kTarget);
             ASSERT_TRUE(store.Rename(kTarget, backup.c_str()));
             store.Put(std::string(kTarget) + ".~00n", "half");
             if (variant == kWriteFails) store.FailOperation("Write");
             // Backups are tried from ~00b up: the fourth is ~03b.
             if (variant == kPutBackFails) store.FailOperation("Rename", 3);
             Error error = Replace(store);
-            EXPECT_EQ(error.Text(), variant == kWriteFails ? kWriteError : "") << replacingMove;
-            EXPECT_EQ(store.Read(kTarget), variant == kWriteFails ? "MZ old build" : kNew) << replacingMove;
+            bool kept = variant == kWriteFails || variant == kReadOnly;
+            EXPECT_EQ(error.Text(), variant == kWriteFails ? kWriteError : kept ? kCannotCreate : "") << replacingMove;
+            EXPECT_EQ(store.Read(kTarget), kept ? "MZ old build" : kNew) << replacingMove;
+            if (variant == kHiddenSystem) {
+                EXPECT_EQ(store.AttributesOf(kTarget), kAttributeHidden | kAttributeSystem | kAttributeArchive);
+            }
             // A backup that did not come back goes once the new file is in.
             EXPECT_EQ(store.Read(backup), "<missing>");
             EXPECT_EQ(store.FileCount(), 2u) << replacingMove << variant;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/UsingCodePage.h"
 #include "locate/InstallRecord.h"
 #include "platform/Error.h"
 #include "platform/Path.h"
@@ -41,6 +42,9 @@ TEST(PathRules, StepsNameEachFolderDownFromTheRoot) {
         {"\\\\srv\\share\\Game", V{"\\\\srv\\share\\|\\\\srv\\share\\", "Game|\\\\srv\\share\\Game"}},
         {"\\\\srv\\share", V{"\\\\srv\\share|\\\\srv\\share"}},
         {"Game\\Data", V{"Game|Game", "Data|Game\\Data"}},
+        // A lead byte just before the end stands alone: what follows the
+        // terminator is never read.
+        {"C:\\a\x83\0\\b", V{"C:\\|C:\\", "a\x83|C:\\a\x83"}},
         {"", V{}},
     };
     for (const Case& c : cases) EXPECT_EQ(StepNames(c.path), c.want) << c.path;
@@ -99,6 +103,7 @@ TEST(PathRules, TrailByteBackslashIsNotASeparator) {
     EXPECT_EQ(LastNameOffset("C:name"), 2u);
     EXPECT_EQ(LastNameOffset("a/b"), 2u);
     EXPECT_EQ(LastNameOffset("name"), 0u);
+    EXPECT_EQ(LastNameOffset("C:\\x\\a\x83\0\\tail"), 5u);
 }
 
 TEST(TextRules, BuilderCutsAtWholeCharacterAndSaysSo) {
@@ -120,20 +125,6 @@ TEST(TextRules, ErrorFillsOnePlaceholderAndKeepsTrailBytes) {
     EXPECT_FALSE(Error());
     EXPECT_TRUE(Error::Make("x"));
 }
-
-namespace {
-
-// Runs a case as a system whose ANSI code page is id would.
-class UsingCodePage {
-public:
-    explicit UsingCodePage(unsigned id) : saved_(SystemCodePage()) { SetSystemCodePage(CodePage::Known(id)); }
-    ~UsingCodePage() { SetSystemCodePage(saved_); }
-
-private:
-    CodePage saved_;
-};
-
-}  // namespace
 
 // A byte that begins a double-byte character in one code page is a letter in
 // another: "à" (0xE0) and "ü" (0xFC) in 1252 are lead bytes in 932, and a

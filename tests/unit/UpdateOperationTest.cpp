@@ -48,8 +48,7 @@ FakeFileSystem Installed() {
 }
 
 Error Update(FakeFileSystem& fs, const std::string& container, const ResourceBytes& checksum) {
-    MemorySource source(reinterpret_cast<const uint8_t*>(container.data()), static_cast<uint32_t>(container.size()));
-    return UpdateFile(fs, kTarget, source, names::kPayloadResource, checksum);
+    return UpdateFile(fs, kTarget, Loaded(container), names::kPayloadResource, checksum);
 }
 
 TEST(UpdateOperation, GoodPayloadReplacesTheFileWithOrWithoutAChecksum) {
@@ -77,26 +76,31 @@ TEST(UpdateOperation, DamagedPayloadNeverReachesTheDisk) {
     const std::string good = ChecksumOf(game);
     const std::string other = ChecksumOf(otherGame);
     const std::string shortOne = good.substr(0, 3);
+    const std::string cut = container.substr(0, container.size() / 2);
+    const std::string headerOnly = container.substr(0, 8);
     const ResourceBytes unreadable = {ResourceState::kUnreadable, nullptr, 0};
     const char* kExe = names::kPayloadResource;
     const char* kCrc = names::kChecksumResource;
     const struct {
         const char* what;
-        std::string container;
+        ResourceBytes container;
         ResourceBytes checksum;
         const char* damaged;
     } cases[] = {
-        {"cut short", container.substr(0, container.size() / 2), Loaded(good), kExe},
-        {"cut short, no checksum to tell", container.substr(0, container.size() / 2), ResourceBytes{}, kExe},
-        {"header only", container.substr(0, 8), Loaded(good), kExe},
-        {"one coded byte flipped", flipped, Loaded(good), kExe},
-        {"the checksum of another build", container, Loaded(other), kExe},
-        {"a checksum resource that cannot be loaded", container, unreadable, kCrc},
-        {"a checksum resource of 3 bytes", container, Loaded(shortOne), kCrc},
+        {"cut short", Loaded(cut), Loaded(good), kExe},
+        {"cut short, no checksum to tell", Loaded(cut), ResourceBytes{}, kExe},
+        {"header only", Loaded(headerOnly), Loaded(good), kExe},
+        {"one coded byte flipped", Loaded(flipped), Loaded(good), kExe},
+        {"the checksum of another build", Loaded(container), Loaded(other), kExe},
+        {"a container resource that cannot be loaded", unreadable, Loaded(good), kExe},
+        {"a checksum resource that cannot be loaded", Loaded(container), unreadable, kCrc},
+        {"a checksum resource of 3 bytes", Loaded(container), Loaded(shortOne), kCrc},
+        // The checksum resource is judged first, whatever the container holds.
+        {"cut short, with a checksum resource of 3 bytes", Loaded(cut), Loaded(shortOne), kCrc},
     };
     for (const auto& c : cases) {
         FakeFileSystem fs = Installed();
-        Error e = Update(fs, c.container, c.checksum);
+        Error e = UpdateFile(fs, kTarget, c.container, kExe, c.checksum);
         EXPECT_EQ(e.Text(), std::string(Error::Make(texts::kResourceDamaged, c.damaged).Text())) << c.what;
         EXPECT_EQ(fs.Calls(), 0) << c.what;
         EXPECT_EQ(fs.Read(kTarget), kOld) << c.what;

@@ -177,12 +177,12 @@ int ShowMessageDialog(HWND owner, const ShownText& caption, MessageIcon icon, co
     return state.result;
 }
 
-void ShowInformation(HWND owner, const char* text) {
+void ShowInformation(HWND owner, ProgramText text) {
     const MessageButton ok[] = {{texts::kButtonOk, true, true}};
     ShowMessageDialog(owner, texts::kInfoCaption, MessageIcon::Information, text, ok, 1);
 }
 
-bool AskConfirmation(HWND owner, const char* text) {
+bool AskConfirmation(HWND owner, ProgramText text) {
     const MessageButton yesNo[] = {{texts::kButtonYes, true, false}, {texts::kButtonNo, false, true}};
     return ShowMessageDialog(owner, texts::kConfirmCaption, MessageIcon::Question, text, yesNo, 2) == 0;
 }

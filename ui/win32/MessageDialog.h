@@ -8,7 +8,7 @@
 enum class MessageIcon { Error, Information, Question };
 
 struct MessageButton {
-    const char* caption;
+    ProgramText caption;
     bool isDefault;  // starts with the focus and shows the default border
     bool isCancel;   // Esc and the close box choose it
 };
@@ -24,7 +24,7 @@ int ShowMessageDialog(HWND owner, const ShownText& caption, MessageIcon icon, co
                       const MessageButton* buttons, int buttonCount);
 
 // "情報" box with one "OK".
-void ShowInformation(HWND owner, const char* text);
+void ShowInformation(HWND owner, ProgramText text);
 
 // "確認" box: "はい(&Y)" (default) and "いいえ(&N)" (cancel); true for yes.
-bool AskConfirmation(HWND owner, const char* text);
+bool AskConfirmation(HWND owner, ProgramText text);

@@ -111,7 +111,6 @@ HWND CreateControl(HWND parent, const ControlLayout& control) {
     };
     static_assert(sizeof kKinds / sizeof kKinds[0] == static_cast<int>(ControlKind::DropList) + 1, "one per ControlKind");
     const KindStyle& kind = kKinds[static_cast<int>(control.kind)];
-    const char* caption = control.caption;
     DWORD style = WS_CHILD | WS_VISIBLE | kind.style;
     int width = control.width;
     if (control.kind == ControlKind::Label) {
@@ -120,12 +119,12 @@ HWND CreateControl(HWND parent, const ControlLayout& control) {
         if (client.right - control.x > width) width = client.right - control.x;
     }
     // A bitmap static would take its caption for a resource name.
-    if (control.kind == ControlKind::Image) caption = nullptr;
+    bool captioned = control.kind != ControlKind::Image;
     if (control.tab >= 0) style |= WS_TABSTOP;
     // Fields and lists sit sunken in the dialog face.
     bool sunken = control.kind >= ControlKind::Edit && control.kind <= ControlKind::FileList;
     HWND window = CreateTextWindow(sunken ? WS_EX_CLIENTEDGE : 0, kind.className,
-                                   caption ? ShownText(caption) : ShownText(), style, control.x, control.y,
+                                   captioned ? ShownText(control.caption) : ShownText(), style, control.x, control.y,
                                    width, control.height, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
                                    reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
@@ -201,6 +200,18 @@ bool TranslateDialogKeys(MSG& msg) {
 void RunMessageLoop() {
     MSG msg;
     while (GetNextMessage(msg) > 0) Dispatch(msg);
+}
+
+bool PumpPendingMessages() {
+    MSG msg;
+    while (PeekNextMessage(msg)) {
+        if (msg.message == WM_QUIT) {  // not ours to eat: the main loop needs it
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return false;
+        }
+        Dispatch(msg);
+    }
+    return true;
 }
 
 void RunModalLoop(const bool& ended) {

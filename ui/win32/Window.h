@@ -43,6 +43,10 @@ bool TranslateDialogKeys(MSG& msg);
 // The program's message loop; returns when WM_QUIT arrives.
 void RunMessageLoop();
 
+// Handles the messages already waiting, for a long job on the GUI thread.
+// False when WM_QUIT was among them: it is posted again for the loop outside.
+bool PumpPendingMessages();
+
 // Runs a nested loop until ended is set by a handler. A WM_QUIT that arrives
 // meanwhile ends it too and is posted again for the loop outside.
 void RunModalLoop(const bool& ended);

@@ -3,13 +3,25 @@
 
 #include <string.h>
 
+#include "platform/Error.h"
 #include "platform/Text.h"
 #include "resources/Names.h"
+#include "resources/Texts.h"
 
 namespace {
 
-// Room for any text the program shows: the longest is the picker's help.
+// Room for any text the program shows. The longest is an error's message
+// with its closing "." (a path may fill it); the longest of the program's
+// own, the picker's help, is shorter still.
 constexpr int kShownCapacity = 1024;
+static_assert(Error::kCapacity <= kShownCapacity / 2, "an error's message and its \".\" fit with room to spare");
+
+constexpr size_t LengthOf(ProgramText text) {
+    size_t length = 0;
+    while (text.bytes[length] != '\0') ++length;
+    return length;
+}
+static_assert(LengthOf(texts::kSelectHelpText) < kShownCapacity / 2, "the picker's help fits with room to spare");
 
 // Windows 98/Me export these as stubs that fail, so importing them would
 // only work by luck; they are looked up, and asked for only where the
@@ -32,8 +44,7 @@ struct WideFunctions {
 };
 
 WideFunctions g_wide;
-bool g_decided;
-bool g_unicode;
+bool g_unicode;  // DecideWindowMode's answer
 
 template <class T>
 bool Look(HMODULE module, const char* name, T& function) {
@@ -60,22 +71,23 @@ UINT CodePageOf(TextSource source) {
     return source == TextSource::kProgram ? CodePage::kShiftJis : CP_ACP;
 }
 
-// A text as UTF-16 (Unicode windows) or as the bytes it is made of.
+// A text as UTF-16 (Unicode windows) or as the bytes it is made of, cut at
+// a whole character where it would not fit.
 class Converted {
 public:
     explicit Converted(const ShownText& text) {
-        for (int i = 0; i < text.RunCount(); ++i) {
-            const TextRun& run = text.Run(i);
-            if (g_unicode) {
-                int room = kShownCapacity - 1 - length_;
-                int got = MultiByteToWideChar(CodePageOf(run.source), 0, run.bytes, static_cast<int>(run.length),
-                                              wide_ + length_, room);
-                length_ += got > 0 ? got : 0;
+        ShownText fitted = text.Fitted(kShownCapacity);
+        for (int i = 0; i < fitted.RunCount(); ++i) {
+            const TextRun& run = fitted.Run(i);
+            int size = static_cast<int>(run.length);
+            if (UnicodeWindows()) {
+                // Never fails for want of room: no character takes more
+                // UTF-16 units than bytes.
+                length_ += MultiByteToWideChar(CodePageOf(run.source), 0, run.bytes, size, wide_ + length_,
+                                               kShownCapacity - 1 - length_);
             } else {
-                int take = static_cast<int>(run.length);
-                if (take > kShownCapacity - 1 - length_) take = kShownCapacity - 1 - length_;
-                memcpy(bytes_ + length_, run.bytes, static_cast<size_t>(take));
-                length_ += take;
+                memcpy(bytes_ + length_, run.bytes, run.length);
+                length_ += size;
             }
         }
         wide_[length_] = L'\0';
@@ -103,16 +115,16 @@ struct WideName {
 
 }  // namespace
 
+void DecideWindowMode(bool ansiOnly) {
+    // Asked of the functions themselves, not of the version: Windows 98
+    // exports them as stubs, and a newer system in 98 compatibility mode
+    // reports 98 while it has them.
+    WNDCLASSW button;
+    g_unicode = !ansiOnly && IsValidCodePage(CodePage::kShiftJis) && LookUpWideFunctions() &&
+                g_wide.getClassInfo(nullptr, L"BUTTON", &button);
+}
+
 bool UnicodeWindows() {
-    if (!g_decided) {
-        g_decided = true;
-        // Asked of the functions themselves, not of the version: Windows 98
-        // exports them as stubs, and a newer system in 98 compatibility mode
-        // reports 98 while it has them.
-        WNDCLASSW button;
-        g_unicode = IsValidCodePage(CodePage::kShiftJis) && LookUpWideFunctions() &&
-                    g_wide.getClassInfo(nullptr, L"BUTTON", &button);
-    }
     return g_unicode;
 }
 
@@ -203,10 +215,11 @@ ReadStatus ReadSystemText(HWND window, char* out, size_t capacity) {
     if (length <= 0) return ReadStatus::kOk;
     // A character the code page lacks would come back as "?" or as a
     // look-alike ("A" for "Ā"): only a text that converts back to itself
-    // names the folder the user typed.
-    BOOL lossy = FALSE;
-    int bytes = WideCharToMultiByte(CP_ACP, 0, typed, length, nullptr, 0, nullptr, &lossy);
-    if (bytes <= 0 || lossy) return ReadStatus::kNotInCodePage;
+    // names the folder the user typed. That comparison alone decides: where
+    // the code page is UTF-8 the call fails when asked whether a default
+    // character was used.
+    int bytes = WideCharToMultiByte(CP_ACP, 0, typed, length, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return ReadStatus::kNotInCodePage;
     if (static_cast<size_t>(bytes) >= capacity) return ReadStatus::kTooLong;
     WideCharToMultiByte(CP_ACP, 0, typed, length, out, bytes, nullptr, nullptr);
     out[bytes] = '\0';
@@ -258,9 +271,10 @@ HFONT CreateProgramFont(int height) {
         return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, names::kFontFace);
     }
-    // The face name is the program's own text: read in the system's code
-    // page it would name no font on a system of another language.
-    Converted face(ShownText(names::kFontFace));
+    // The face name is Shift-JIS: read in the system's code page it would
+    // name no font on a system of another language.
+    WCHAR face[LF_FACESIZE] = {};
+    MultiByteToWideChar(CodePage::kShiftJis, 0, names::kFontFace, -1, face, LF_FACESIZE - 1);
     return g_wide.createFont(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.Wide());
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
 }

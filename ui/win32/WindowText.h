@@ -12,7 +12,10 @@
 
 #include "ui/ShownText.h"
 
-// Decided at the first question and kept for the run.
+// Decides once, at start-up and before any window or text, whether the
+// windows are Unicode ones: where the system has them and code page 932,
+// unless ansiOnly. Every later question is a plain read.
+void DecideWindowMode(bool ansiOnly);
 bool UnicodeWindows();
 
 // Registers wc's class as a Unicode or an ANSI class; the name is ASCII.

@@ -130,7 +130,10 @@ std::string ClassOf(HWND window) {
 }
 
 void SetText(HWND control, const std::string& text) {
-    std::wstring wide = Wide(text);
+    SetText(control, Wide(text));
+}
+
+void SetText(HWND control, const std::wstring& wide) {
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG, 2000,
                         &ignored);

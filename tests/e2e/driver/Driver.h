@@ -55,8 +55,10 @@ std::string Fill(const std::string& pattern, const std::string& arg);
 // Texts and classes of any process's windows.
 std::string TextOf(HWND window);
 std::string ClassOf(HWND window);
-// Replaces an edit control's text, as typing it would.
+// Replaces an edit control's text, as typing it would; as UTF-16 it may hold
+// what no UTF-8 can (half a surrogate pair).
 void SetText(HWND control, const std::string& text);
+void SetText(HWND control, const std::wstring& text);
 
 // Top-level windows of the process (visible ones only unless asked).
 std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly = true);

@@ -49,6 +49,14 @@ bool WesternSystem() {
     return GetACP() == 1252;
 }
 
+bool AnsiWindowsSetup() {
+    return Env("E2E_SETUP") == "ansi";
+}
+
+bool Utf8Setup() {
+    return Env("E2E_SETUP") == "utf8";
+}
+
 std::string ShotName(const std::string& name) {
     return WesternSystem() ? name + "-en" : name;
 }
@@ -159,14 +167,23 @@ HWND WaitCaptioned(const Running& running, const char* windowClass, const char* 
     return window;
 }
 
+// The program's own windows are all of one kind: a wrong one means the bed
+// ran another build than it meant to.
+HWND ExpectWindowKind(HWND window) {
+    bool unicode = IsWindowUnicode(window) != FALSE;
+    check::Expect(unicode != AnsiWindowsSetup(), drv::ClassOf(window) + (unicode ? " is a Unicode" : " is an ANSI") +
+                                                     " window, E2E_SETUP is \"" + Env("E2E_SETUP") + "\"");
+    return window;
+}
+
 }  // namespace
 
 HWND Running::WaitMainWindow() const {
-    return WaitCaptioned(*this, kMainWindow.className, texts::kMainCaption);
+    return ExpectWindowKind(WaitCaptioned(*this, kMainWindow.className, texts::kMainCaption));
 }
 
 HWND Running::WaitLocateDialog() const {
-    return WaitCaptioned(*this, kLocateWindow.className, texts::kLocateCaption);
+    return ExpectWindowKind(WaitCaptioned(*this, kLocateWindow.className, texts::kLocateCaption));
 }
 
 void Running::ExpectOnly(const std::vector<HWND>& expected, const std::string& what) const {
@@ -210,10 +227,17 @@ bool StartUpdater(const std::string& name, Running& running, const std::string& 
     running.main = running.WaitWindow(kMainWindow.className);
     if (running.main) {
         check::ExpectEq(drv::TextOf(running.main), drv::FromCp932(texts::kMainCaption), "main window caption");
+        ExpectWindowKind(running.main);
     } else {
         check::Note("no main window; shown: " + running.Shown());
     }
     return running.main != nullptr;
+}
+
+HWND StartToLocateDialog(Running& running, const std::string& name, const std::string& currentDir) {
+    drv::ClearRecord();
+    check::Require(Launch(UpdaterPath(name), running, currentDir), "cannot start " + name + ".exe");
+    return running.WaitLocateDialog();
 }
 
 HWND MainButton(const Running& running, const char* caption) {
@@ -295,6 +319,10 @@ HWND OpenPicker(const Running& running, HWND locate) {
 }
 
 void TypeFolder(HWND picker, const std::string& folder) {
+    TypeFolder(picker, drv::Wide(folder));
+}
+
+void TypeFolder(HWND picker, const std::wstring& folder) {
     HWND field = GetDlgItem(picker, kIdPickerName);
     check::Require(field != nullptr, "the picker has no folder name field");
     drv::SetText(field, folder);

@@ -28,6 +28,11 @@ std::string TitleOf(const std::string& name);
 std::string ErrorText(const char* pattern, const std::string& arg = "");
 // The system's ANSI code page is a Western one (1252), not Japanese.
 bool WesternSystem();
+// What the bed put in as Setup.exe (E2E_SETUP): "" the program as shipped;
+// "ansi" a build on the ANSI windows of Windows 98/Me; "utf8" a build whose
+// manifest makes UTF-8 its ANSI code page (its windows are Unicode ones).
+bool AnsiWindowsSetup();
+bool Utf8Setup();
 // name, or name-en on a Western system: the screenshots of both beds side by side.
 std::string ShotName(const std::string& name);
 
@@ -63,7 +68,8 @@ struct Running {
     // The same, ending the case when it never shows (saying what did show
     // instead) or when a window of class forbidden shows meanwhile.
     HWND WaitFor(const char* windowClass, const std::string& caption = "", const char* forbidden = nullptr) const;
-    // Found by class, their captions checked without ending the case.
+    // Found by class, their captions (and Unicode or ANSI window, as
+    // E2E_SETUP says) checked without ending the case.
     HWND WaitMainWindow() const;
     HWND WaitLocateDialog() const;
     // Watches for a while that exactly these windows stay up, and no other.
@@ -79,8 +85,11 @@ struct Running {
 // "" keeps the driver's folder. Its output goes to E2E_WORK\<name>.stderr.txt.
 bool Launch(const std::string& exe, Running& running, const std::string& currentDir = "");
 // Starts the updater and waits for its main window (false: never came),
-// checking its caption.
+// checking it as WaitMainWindow does.
 bool StartUpdater(const std::string& name, Running& running, const std::string& currentDir = "");
+// Starts the updater with no folder known (the record cleared) and waits for
+// the locate dialog at its first showing; ends the case when it never shows.
+HWND StartToLocateDialog(Running& running, const std::string& name = "Setup", const std::string& currentDir = "");
 HWND MainButton(const Running& running, const char* caption);
 // Presses "終了" and waits for the exit code.
 long Quit(Running& running);
@@ -109,6 +118,7 @@ void ExpectUpdateInto(Running& running, const std::string& updater, const std::s
 // checked).
 HWND OpenPicker(const Running& running, HWND locate);
 void TypeFolder(HWND picker, const std::string& folder);
+void TypeFolder(HWND picker, const std::wstring& folder);
 // Opens the picker, types folder and presses OK.
 HWND PickAndAccept(const Running& running, HWND locate, const std::string& folder);
 
