@@ -666,6 +666,17 @@ TEST_F(YppackCli, SignedBundleVerifiesAndABadKeyLeavesNoOutput) {
     EXPECT_EQ(Run("bundle --sign " + Path("legacy.p12") + " --pass-file " + Path("pass") + files, tmp), 0) << Stderr();
     EXPECT_EQ(system(("osslsigncode verify -CAfile " + Path("cert.pem") + " -in " + Path("out") + quiet).c_str()), 0);
     std::filesystem::remove(Path("out"));
+    // osslsigncode before 2.6, Debian 12's own, knows no -ignore-cdp.
+    std::filesystem::create_directories(Path("old"));
+    const std::string old = "#!/bin/sh\nfor a; do [ \"$a\" = -ignore-cdp ] && echo 'Unknown option: -ignore-cdp' && "
+                            "exit 255; done\nPATH=${PATH#*:} exec osslsigncode \"$@\"\n";
+    Put(Path("old/osslsigncode"), Bytes(old.begin(), old.end()));
+    std::filesystem::permissions(Path("old/osslsigncode"), std::filesystem::perms(0755));
+    EXPECT_EQ(Run("bundle --sign " + Path("key.p12") + " --pass-file " + Path("pass") + files,
+                  tmp + "PATH=" + Path("old") + ":$PATH "),
+              0)
+        << Stderr();
+    std::filesystem::remove(Path("out"));
 
     // Signing used fixed names beside OUT: links planted there were followed
     // (their targets replaced or truncated), a file there overwritten and
