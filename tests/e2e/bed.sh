@@ -10,7 +10,10 @@
 #   BED_DISPLAY=none  no display at all, for console programs (a prefix made
 #                so is the same but for its time stamps and GUIDs)
 #   BED_REUSE=1  keep a prefix already in BED_DIR instead of making it anew
-#   BED_WOW64=1  the bed runs 32-bit programs too (see bed_flavour)
+#   BED_WOW64=1  the bed runs 32-bit programs too (see bed_flavour), with
+#                this machine's Wine where it has its 32-bit side, else in
+#                the Wine root (root.sh; BED_WINE32_PREFER=root takes it
+#                even so): see bed_wine32
 #   BED_LANG     the locale of the bed's Wine processes (default ja_JP.UTF-8,
 #                code page 932; en_US.UTF-8 gives a Western system, 1252)
 #   BED_CACHE    where the pristine prefixes are kept
@@ -25,12 +28,53 @@
 # shells around it keep their own, so no shell warns about a locale that is
 # not there (yet). The locale is the processes' own, not the prefix's: one
 # pristine prefix serves every locale.
-BED_WINE64=${BED_WINE64:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine-locale}
+BED_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+BED_WINE64=${BED_WINE64:-$BED_HERE/wine-locale}
 export BED_LANG=${BED_LANG:-ja_JP.UTF-8}
 BED_SCREEN=${BED_SCREEN:-1024x768}
 BED_CACHE=${BED_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vesperlin-bed}
 
 bed_log() { printf 'bed: %s\n' "$*" >&2; }
+
+source "$BED_HERE/root.sh"
+
+# bed_i386_emulated: true where i386 programs run under qemu (registered in
+# binfmt_misc by scripts/setup where the kernel runs none itself): each start
+# of a 32-bit program then takes the best part of a minute.
+bed_i386_emulated() { grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; }
+
+# bed_wine32: where the bed runs 32-bit programs. Sets BED_WINE32 to "host"
+# (this machine's Wine has its 32-bit side) or "root" (the Wine root, with
+# BED_ROOT its folder); fails with the reason in BED_WINE32_WHY.
+bed_wine32() {
+    BED_WINE32= BED_WINE32_WHY= BED_ROOT=
+    if [ "${BED_WINE32_PREFER:-}" != root ] && [ -x /usr/lib/wine/wine ]; then
+        if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+            BED_WINE32=host
+            return 0
+        fi
+        BED_WINE32_WHY="this kernel runs no i386 programs, and qemu-i386 is not registered for them"
+        return 1
+    fi
+    local dir why
+    dir=$(bed_root_dir)
+    why=$(bed_root_why)
+    if [ ! -f "$dir/.ready" ]; then
+        BED_WINE32_WHY="wine32:i386 is not installed, and there is no Wine root (${why:-scripts/setup makes one})"
+        return 1
+    fi
+    if [ -n "$why" ]; then
+        BED_WINE32_WHY="wine32:i386 is not installed, and $why"
+        return 1
+    fi
+    if ! bed_root_exec "$dir" /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        BED_WINE32_WHY="this kernel runs no i386 programs, and qemu-i386 is not registered for them"
+        return 1
+    fi
+    BED_WINE32=root
+    BED_ROOT=$dir
+    touch "$dir"  # in use: kept by the clean-up in bed_root_make
+}
 
 # Every program the bed starts sees the same system: the bed's locale
 # (wine-locale), no debug chatter, and no Mono or Gecko installer popping up.
@@ -40,6 +84,14 @@ bed_env() {
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     export WINESERVER=/usr/lib/wine/wineserver64
+    if [ "${BED_WOW64:-0}" = 1 ]; then
+        bed_wine32 || { bed_log "no 32-bit Wine: $BED_WINE32_WHY"; return 1; }
+        if [ "$BED_WINE32" = root ]; then
+            export BED_ROOT
+            BED_WINE64=$BED_HERE/wine-root
+            WINESERVER=$BED_HERE/wineserver-root
+        fi
+    fi
 }
 
 bed_start_display() {
@@ -128,12 +180,16 @@ bed_fresh_prefix() {
 bed_prefix_key() {
     {
         "$BED_WINE64" --version
-        dpkg-query -W -f='${Package} ${Version}\n' wine64 fonts-wine fonts-ipafont-gothic 2>/dev/null
-        cat /usr/share/wine/wine.inf /usr/share/wine/fonts/marlett.ttf 2>/dev/null | cksum
+        dpkg-query --admindir="${BED_ROOT:-}/var/lib/dpkg" -W -f='${Package} ${Version}\n' \
+            wine64 wine32:i386 fonts-wine fonts-ipafont-gothic 2>/dev/null
+        cat "${BED_ROOT:-}"/usr/share/wine/wine.inf /usr/share/wine/fonts/marlett.ttf 2>/dev/null | cksum
+        echo "${BED_ROOT:+root}"
         declare -f bed_env bed_flavour bed_fresh_prefix bed_isolate bed_base_registry bed_reg_import
         bed_flavour
     } | sha256sum | cut -c1-16
 }
+
+bed_prefix_name() { echo "prefix-$(bed_flavour)-$(bed_prefix_key)"; }
 
 # bed_cached_prefix: sets BED_CACHED to the cached pristine prefix, making it
 # first when it is missing. It is made in a temporary folder beside it and
@@ -142,7 +198,7 @@ bed_prefix_key() {
 # one and the later rename simply loses.
 bed_cached_prefix() {
     local name dir
-    name=prefix-$(bed_flavour)-$(bed_prefix_key) || return 1
+    name=$(bed_prefix_name) || return 1
     dir=$BED_CACHE/$name
     BED_CACHED=$dir
     if [ -f "$dir/system.reg" ]; then
@@ -188,7 +244,12 @@ bed_prepare() {
 }
 
 bed_make_prefix() {
-    if [ "${BED_REUSE:-0}" = 1 ] && [ -f "$WINEPREFIX/system.reg" ]; then
+    local name
+    name=$(bed_prefix_name) || return 1
+    # Only a prefix made the same way: one the host's Wine made is no use to
+    # the Wine root's, nor a 64-bit one to a 32-bit program.
+    if [ "${BED_REUSE:-0}" = 1 ] && [ -f "$WINEPREFIX/system.reg" ] &&
+        [ "$(cat "$WINEPREFIX/.bed-made-as" 2>/dev/null)" = "$name" ]; then
         bed_log "reusing the prefix in $WINEPREFIX"
         # This bed's settings on top of whatever made it.
         bed_isolate
@@ -200,6 +261,7 @@ bed_make_prefix() {
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     cp -a --reflink=auto "$from/." "$WINEPREFIX/" || { bed_log "could not copy $from"; return 1; }
+    echo "$name" >"$WINEPREFIX/.bed-made-as"
     bed_log "prefix copied from $from"
 }
 
