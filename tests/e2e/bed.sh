@@ -56,15 +56,16 @@ bed_wine32() {
         BED_WINE32_WHY="this kernel runs no i386 programs, and qemu-i386 is not registered for them"
         return 1
     fi
-    local dir why
+    local dir why host="wine32:i386 is not installed"
+    [ "${BED_WINE32_PREFER:-}" = root ] && host="BED_WINE32_PREFER=root"
     dir=$(bed_root_dir)
     why=$(bed_root_why)
     if [ ! -f "$dir/.ready" ]; then
-        BED_WINE32_WHY="wine32:i386 is not installed, and there is no Wine root (${why:-scripts/setup makes one})"
+        BED_WINE32_WHY="$host, and there is no Wine root (${why:-scripts/setup makes one})"
         return 1
     fi
     if [ -n "$why" ]; then
-        BED_WINE32_WHY="wine32:i386 is not installed, and $why"
+        BED_WINE32_WHY="$host, and $why"
         return 1
     fi
     if ! bed_root_exec "$dir" /usr/lib/wine/wine --version >/dev/null 2>&1; then
@@ -388,7 +389,8 @@ bed_run() {
     local name=$1 seconds=$2 log status line p=0 f=0 s=0
     shift 2
     log=$(mktemp "$BED_DIR/run.XXXXXX")
-    (cd "$WINEPREFIX/drive_c/bed" && timeout "$seconds" "$BED_WINE64" "$@") 2>&1 | tr -d '\r' | tee "$log"
+    (cd "$WINEPREFIX/drive_c/bed" && timeout $((seconds * ${BED_SLOWER:-1})) "$BED_WINE64" "$@") 2>&1 |
+        tr -d '\r' | tee "$log"
     status=${PIPESTATUS[0]}
     line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
     rm -f "$log"
@@ -426,7 +428,14 @@ bed_up() {
         BED_OWN_DIR=0
     fi
     trap bed_down EXIT
-    bed_env
+    bed_env || return 1
+    # 32-bit programs under qemu: each start takes the best part of a
+    # minute, so every wait and time limit is made longer to match.
+    BED_SLOWER=1
+    if [ "${BED_WOW64:-0}" = 1 ] && bed_i386_emulated; then
+        BED_SLOWER=20
+        export E2E_WAIT_MS=${E2E_WAIT_MS:-300000}
+    fi
     bed_start_display || return 1
     bed_make_prefix || return 1
     bed_restart_server
