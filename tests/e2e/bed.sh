@@ -68,6 +68,10 @@ bed_wine32() {
         BED_WINE32_WHY="$host, and $why"
         return 1
     fi
+    if ! bed_root_exec "$dir" true >/dev/null 2>&1; then
+        BED_WINE32_WHY="$host, and the Wine root cannot be entered here (no mount namespace, or no mounts in it)"
+        return 1
+    fi
     if ! bed_root_exec "$dir" /usr/lib/wine/wine --version >/dev/null 2>&1; then
         BED_WINE32_WHY="this kernel runs no i386 programs, and qemu-i386 is not registered for them"
         return 1
