@@ -243,8 +243,7 @@ bed_prepare() {
         BED_DIR=$(mktemp -d /tmp/bed-prepare.XXXXXX) || exit 1
         BED_OWN_DIR=1
         trap bed_down EXIT
-        bed_env
-        bed_start_display && bed_cached_prefix
+        bed_env && bed_start_display && bed_cached_prefix
     )
 }
 
